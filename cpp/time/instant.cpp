@@ -101,7 +101,8 @@ std::optional<Instant> Instant::checked_add(Duration d) const {
                                                                           inside.subsec_nanos()));
         }
     }
-    const int64_t seconds_limit = (kMaxDay + 2) * kSecondsPerDay;
+    // Any larger step leaves the range; the bound keeps the sum inside int64.
+    const int64_t seconds_limit = (kMaxDay - kMinDay + 2) * kSecondsPerDay;
     if (d.floor_seconds() > seconds_limit || d.floor_seconds() < -seconds_limit) return std::nullopt;
     const Duration sum = Duration::from_parts(base_seconds + d.floor_seconds(), base_nanos + d.subsec_nanos());
     return from_unix_parts(sum.floor_seconds(), static_cast<uint32_t>(sum.subsec_nanos()));

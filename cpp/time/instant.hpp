@@ -61,6 +61,8 @@ struct CivilTime {
 
 class Instant {
 public:
+    // 1970-01-01 00:00:00 UTC.
+    constexpr Instant() = default;
     // Validated construction from calendar fields; nullopt when a field is out of
     // range. `nanosecond` may reach 1'999'999'999 only at second 59 (a leap second).
     static std::optional<Instant> from_civil(int64_t year, unsigned month, unsigned day, unsigned hour,

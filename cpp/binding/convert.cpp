@@ -1,0 +1,170 @@
+#include "binding/convert.hpp"
+
+#include <string>
+
+#include "binding/cache.hpp"
+#include "binding/errors.hpp"
+#include "binding/ref.hpp"
+
+namespace orbweave::py {
+
+namespace {
+
+constexpr const char* kLeapSecondWarning = "ignored leap-second, `datetime` does not support leap-seconds";
+
+// Reads an int attribute; false with the exception set on failure.
+bool int_attribute(PyObject* object, PyObject* name, long long& out) {
+    Ref value = Ref::steal(PyObject_GetAttr(object, name));
+    if (!value) return false;
+    out = PyLong_AsLongLong(value.get());
+    return !(out == -1 && PyErr_Occurred());
+}
+
+// Whether `value` is an instance of `type`; -1 on error.
+int is_instance(PyObject* value, PyObject* type) {
+    if (reinterpret_cast<PyObject*>(Py_TYPE(value)) == type) return 1;
+    return PyObject_IsInstance(value, type);
+}
+
+bool is_numpy_bool(PyObject* value) {
+    PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(value));
+    Ref module = Ref::steal(PyObject_GetAttr(type, names().module));
+    Ref name = module ? Ref::steal(PyObject_GetAttr(type, names().name)) : Ref();
+    if (!name) {
+        PyErr_Clear();
+        return false;
+    }
+    const char* module_text = PyUnicode_Check(module.get()) ? PyUnicode_AsUTF8AndSize(module.get(), nullptr) : nullptr;
+    const char* name_text = PyUnicode_Check(name.get()) ? PyUnicode_AsUTF8AndSize(name.get(), nullptr) : nullptr;
+    if (!module_text || !name_text) {
+        PyErr_Clear();
+        return false;
+    }
+    const std::string_view m(module_text), n(name_text);
+    return m == "numpy" && (n == "bool_" || n == "bool");
+}
+
+}  // namespace
+
+bool to_instant(PyObject* value, time::Instant& out) {
+    const DatetimeApi* api = datetime_api();
+    if (!api) return false;
+    const int instance = is_instance(value, api->datetime_type);
+    if (instance < 0) return false;
+    if (instance == 0) return wrong_type(value, "datetime");
+    Ref tzinfo = Ref::steal(PyObject_GetAttr(value, names().tzinfo));
+    if (!tzinfo) return false;
+    if (tzinfo.get() == Py_None) return raise(PyExc_TypeError, "expected a datetime with non-None tzinfo");
+    const int utc = PyObject_RichCompareBool(tzinfo.get(), api->utc, Py_EQ);
+    if (utc < 0) return false;
+    if (utc == 0) return raise(PyExc_ValueError, "expected datetime.timezone.utc");
+    const Names& n = names();
+    long long fields[7];
+    PyObject* const field_names[7] = {n.year, n.month, n.day, n.hour, n.minute, n.second, n.microsecond};
+    for (int i = 0; i < 7; ++i)
+        if (!int_attribute(value, field_names[i], fields[i])) return false;
+    auto civil = time::Instant::from_civil(fields[0], static_cast<unsigned>(fields[1]), static_cast<unsigned>(fields[2]),
+                                             static_cast<unsigned>(fields[3]), static_cast<unsigned>(fields[4]),
+                                             static_cast<unsigned>(fields[5]),
+                                             static_cast<uint32_t>(fields[6]) * 1000u);
+    // A datetime subclass could report fields outside the calendar.
+    if (!civil || fields[6] < 0 || fields[6] > 999'999)
+        return raise(PyExc_ValueError, "datetime fields are outside the calendar");
+    out = *civil;
+    return true;
+}
+
+PyObject* from_instant(time::Instant t) {
+    const DatetimeApi* api = datetime_api();
+    if (!api) return nullptr;
+    const time::CivilTime c = t.civil();
+    uint32_t nanos = c.nanosecond;
+    if (t.is_leap_second()) nanos -= static_cast<uint32_t>(time::kNanosPerSecond);
+    Ref result = Ref::steal(PyObject_CallFunction(api->datetime_type, "LIIIIIIO", static_cast<long long>(c.year),
+                                                  c.month, c.day, c.hour, c.minute, c.second, nanos / 1000u,
+                                                  api->utc));
+    if (result && t.is_leap_second() && PyErr_WarnEx(PyExc_UserWarning, kLeapSecondWarning, 0) < 0)
+        PyErr_WriteUnraisable(nullptr);
+    return result.release();
+}
+
+bool to_duration(PyObject* value, time::Duration& out) {
+    const DatetimeApi* api = datetime_api();
+    if (!api) return false;
+    const int instance = is_instance(value, api->timedelta_type);
+    if (instance < 0) return false;
+    if (instance == 0) return wrong_type(value, "timedelta");
+    long long days = 0, seconds = 0, microseconds = 0;
+    const Names& n = names();
+    if (!int_attribute(value, n.days, days) || !int_attribute(value, n.seconds, seconds) ||
+        !int_attribute(value, n.microseconds, microseconds))
+        return false;
+    // |days| <= 999'999'999, so the sum stays far inside 64 bits.
+    out = time::Duration::from_parts(days * time::kSecondsPerDay + seconds, microseconds * 1000);
+    return true;
+}
+
+PyObject* from_duration(time::Duration d) {
+    const DatetimeApi* api = datetime_api();
+    if (!api) return nullptr;
+    const int64_t seconds = d.truncated_seconds();
+    return PyObject_CallFunction(api->timedelta_type, "LLL", static_cast<long long>(seconds / time::kSecondsPerDay),
+                                 static_cast<long long>(seconds % time::kSecondsPerDay),
+                                 static_cast<long long>(d.truncated_subsec_nanos() / 1000));
+}
+
+bool to_f64(PyObject* value, double& out) {
+    out = PyFloat_AsDouble(value);
+    return !(out == -1.0 && PyErr_Occurred());
+}
+
+bool to_u64(PyObject* value, uint64_t& out) {
+    Ref index = Ref::steal(PyNumber_Index(value));
+    if (!index) return false;
+    out = PyLong_AsUnsignedLongLong(index.get());
+    return !(out == static_cast<uint64_t>(-1) && PyErr_Occurred());
+}
+
+bool to_u8(PyObject* value, uint8_t& out) {
+    uint64_t wide = 0;
+    if (!to_u64(value, wide)) return false;
+    if (wide > UINT8_MAX) return raise(PyExc_OverflowError, "int too big to convert");
+    out = static_cast<uint8_t>(wide);
+    return true;
+}
+
+bool to_bool(PyObject* value, bool& out) {
+    if (PyBool_Check(value)) {
+        out = value == Py_True;
+        return true;
+    }
+    if (!is_numpy_bool(value)) return wrong_type(value, "bool");
+    const int truth = PyObject_IsTrue(value);
+    if (truth < 0) return false;
+    out = truth == 1;
+    return true;
+}
+
+bool to_text(PyObject* value, std::string& out) {
+    if (!PyUnicode_Check(value)) return wrong_type(value, "str");
+    Py_ssize_t size = 0;
+    const char* data = PyUnicode_AsUTF8AndSize(value, &size);
+    if (!data) return false;
+    out.assign(data, static_cast<size_t>(size));
+    return true;
+}
+
+bool to_instant_range(PyObject* value, InstantRange& out) {
+    Ref start = Ref::steal(PyObject_GetAttr(value, names().start));
+    if (!start || !to_instant(start.get(), out.start)) return false;
+    Ref end = Ref::steal(PyObject_GetAttr(value, names().end));
+    return end && to_instant(end.get(), out.end);
+}
+
+PyObject* from_f64(double value) { return PyFloat_FromDouble(value); }
+PyObject* from_u64(uint64_t value) { return PyLong_FromUnsignedLongLong(value); }
+PyObject* from_text(std::string_view text) {
+    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+}
+
+}  // namespace orbweave::py

@@ -1,0 +1,22 @@
+#include "binding/registry.hpp"
+
+#include <array>
+
+#include "binding/window.hpp"
+
+namespace orbweave::py {
+
+std::span<const ClassEntry> class_registry() {
+    // Final order: Classification, Elements, Tle, LatLon, GeodeticPoint, Vec3,
+    // StateVectorTeme, StateVectorEcef, StateVectorEnu, StateVectorLvlh, Interval,
+    // Observation, Pointing, Transit, ApsisEvent, Apsis, IlluminationState,
+    // Illumination, FillRule, Polygon, Rectangle, Circle, Coverage, AoiWindow,
+    // Predictor, PredictionIter, ApsisIter, IlluminationIter, TransitIter,
+    // ObservationIter, GroundTrackIter, AoiIter, Refinement.
+    static const std::array entries{
+        ClassEntry{"Interval", &interval_type},
+    };
+    return entries;
+}
+
+}  // namespace orbweave::py

@@ -1,0 +1,414 @@
+#include "sgp4/tle_reader.hpp"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <type_traits>
+
+#include "sgp4/text_numbers.hpp"
+
+namespace orbweave::sgp4 {
+
+namespace {
+
+using Kind = TleErrorKind;
+
+constexpr size_t kLineLength = 69;
+constexpr size_t kChecksumPosition = 68;
+constexpr std::array<size_t, 8> kLine1Spaces = {1, 8, 17, 32, 43, 52, 61, 63};
+constexpr std::array<size_t, 7> kLine2Spaces = {1, 7, 16, 25, 33, 42, 51};
+constexpr size_t kMaxAssumedPointText = 16;
+constexpr uint64_t kNanosPerSecond = time::kNanosPerSecond;
+constexpr uint64_t kSecondsPerDay = time::kSecondsPerDay;
+
+bool is_ascii_whitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
+
+std::string_view trim_leading_whitespace(std::string_view text) {
+    while (!text.empty() && is_ascii_whitespace(text.front())) text.remove_prefix(1);
+    return text;
+}
+
+// ---- UTF-8 ------------------------------------------------------------------
+
+struct CodePoint {
+    char32_t value;
+    size_t length;  // 0 when the bytes are not valid UTF-8
+};
+
+// Decodes the code point starting at `text[at]`, refusing overlong forms,
+// surrogates and values beyond U+10FFFF.
+CodePoint decode_utf8(std::string_view text, size_t at) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80) return {lead, 1};
+    size_t length = 0;
+    char32_t value = 0;
+    char32_t smallest = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2, value = lead & 0x1F, smallest = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, value = lead & 0x0F, smallest = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, value = lead & 0x07, smallest = 0x10000;
+    } else {
+        return {0, 0};
+    }
+    if (at + length > text.size()) return {0, 0};
+    for (size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) return {0, 0};
+        value = (value << 6) | (byte(at + i) & 0x3F);
+    }
+    if (value < smallest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return {0, 0};
+    return {value, length};
+}
+
+bool is_valid_utf8(std::string_view text) {
+    for (size_t at = 0; at < text.size();) {
+        const size_t length = decode_utf8(text, at).length;
+        if (length == 0) return false;
+        at += length;
+    }
+    return true;
+}
+
+// Characters with the Unicode White_Space property.
+bool is_unicode_whitespace(char32_t c) {
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+           c == 0x3000;
+}
+
+// Trims Unicode whitespace at both ends of text already known to be valid UTF-8.
+std::string_view trim_unicode_whitespace(std::string_view text) {
+    while (!text.empty()) {
+        const CodePoint first = decode_utf8(text, 0);
+        if (!is_unicode_whitespace(first.value)) break;
+        text.remove_prefix(first.length);
+    }
+    while (!text.empty()) {
+        size_t last = text.size() - 1;
+        while (last > 0 && (static_cast<unsigned char>(text[last]) & 0xC0) == 0x80) --last;
+        if (!is_unicode_whitespace(decode_utf8(text, last).value)) break;
+        text.remove_suffix(text.size() - last);
+    }
+    return text;
+}
+
+// ---- numeric helpers --------------------------------------------------------
+
+// Float to unsigned 32-bit as a saturating cast: NaN and negatives give 0.
+uint32_t saturate_to_u32(double value) {
+    if (!(value > 0.0)) return 0;
+    if (value >= 4294967295.0) return 4294967295U;
+    return static_cast<uint32_t>(value);
+}
+
+// Two-digit years: below 57 are 2000s, the rest 1900s.
+int64_t year_from_two_digits(uint8_t two_digits) {
+    return two_digits < 57 ? 2000 + int64_t{two_digits} : 1900 + int64_t{two_digits};
+}
+
+// Value of the first character of a five-character Alpha-5 number: a digit, or an
+// upper-case letter other than I and O standing for 10 to 33.
+std::optional<uint64_t> alpha5_leading_value(char c) {
+    if (c >= '0' && c <= '9') return static_cast<uint64_t>(c - '0');
+    if (c < 'A' || c > 'Z' || c == 'I' || c == 'O') return std::nullopt;
+    uint64_t value = static_cast<uint64_t>(c - 'A') + 10;
+    if (c > 'I') --value;
+    if (c > 'O') --value;
+    return value;
+}
+
+// ---- the reader -------------------------------------------------------------
+
+struct Line {
+    std::string_view text;
+    TleErrorLine which;
+
+    std::string_view field(size_t start, size_t end) const { return text.substr(start, end - start); }
+};
+
+// Reads fields in order and keeps the first fault. Once a fault is recorded every
+// later read returns a default value without looking at the text, so the caller
+// can read the whole record straight through and check once at the end, and no
+// read happens on lines whose layout was refused.
+class FieldReader {
+public:
+    const std::optional<TleError>& fault() const { return fault_; }
+
+    void check_length(const Line& line) {
+        if (ok() && line.text.size() != kLineLength) fail(Kind::BadLength, line.which, 0, line.text.size());
+    }
+
+    void check_first_character(const Line& line, char expected) {
+        if (ok() && line.text[0] != expected) fail(Kind::BadFirstCharacter, line.which, 0, 1);
+    }
+
+    template <size_t N>
+    void check_spaces(const Line& line, const std::array<size_t, N>& positions) {
+        for (const size_t at : positions)
+            if (ok() && line.text[at] != ' ') fail(Kind::ExpectedSpace, line.which, at, at + 1);
+    }
+
+    // Digits weigh their value, '-' weighs 1, everything else nothing.
+    void check_checksum(const Line& line) {
+        if (!ok()) return;
+        unsigned sum = 0;
+        for (const char c : line.text.substr(0, kChecksumPosition)) {
+            if (c >= '0' && c <= '9') sum += static_cast<unsigned>(c - '0');
+            if (c == '-') sum += 1;
+        }
+        if (line.text[kChecksumPosition] != static_cast<char>('0' + sum % 10))
+            fail(Kind::BadChecksum, line.which, kChecksumPosition, kChecksumPosition + 1);
+    }
+
+    uint64_t catalogue_number(const Line& line) {
+        constexpr size_t start = 2, end = 7;
+        if (!ok()) return 0;
+        const std::string_view digits = trim_leading_whitespace(line.field(start, end));
+        std::optional<uint64_t> number;
+        if (digits.size() < 5) {
+            if (const auto parsed = parse_u64(digits)) number = *parsed;
+        } else if (const auto leading = alpha5_leading_value(digits[0])) {
+            if (const auto rest = parse_u64(digits.substr(1))) number = *leading * 10000 + *rest;
+        }
+        if (!number) fail(Kind::ExpectedAlpha5, line.which, start, end);
+        return number.value_or(0);
+    }
+
+    void check_same_catalogue_number(uint64_t line1_number, uint64_t line2_number) {
+        if (ok() && line1_number != line2_number) fail(Kind::NoradIdMismatch, TleErrorLine::Both, 2, 7);
+    }
+
+    Classification classification(const Line& line) {
+        constexpr size_t at = 7;
+        if (!ok()) return Classification::Unclassified;
+        switch (line.text[at]) {
+            case 'U': return Classification::Unclassified;
+            case 'C': return Classification::Classified;
+            case 'S': return Classification::Secret;
+            default: fail(Kind::UnknownClassification, line.which, at, at + 1); return Classification::Unclassified;
+        }
+    }
+
+    // Launch year (two digits, pivoted), launch number and piece: "98067A  " becomes
+    // "1998-067A"; blank columns mean no designator.
+    std::optional<std::string> international_designator(const Line& line) {
+        constexpr size_t start = 9, year_end = 11, end = 17;
+        if (!ok()) return std::nullopt;
+        const std::string_view whole = line.field(start, end);
+        if (trim_leading_whitespace(whole).empty()) return std::nullopt;
+        const auto two_digit_year = two_digit_field(line, start, Kind::ExpectedInteger);
+        const std::string_view rest = line.field(year_end, end);
+        if (ok() && !is_valid_utf8(rest)) fail(Kind::ExpectedString, line.which, year_end, end);
+        if (!ok()) return std::nullopt;
+        std::array<char, 8> year_text{};
+        const auto written = std::to_chars(year_text.data(), year_text.data() + year_text.size(),
+                                           year_from_two_digits(two_digit_year));
+        std::string designator(year_text.data(), written.ptr);
+        designator += '-';
+        designator += trim_unicode_whitespace(rest);
+        return designator;
+    }
+
+    // Two-digit year and day of year with its fraction; the fraction of the day
+    // becomes whole seconds and nanoseconds rounded half away from zero.
+    time::Instant epoch(const Line& line) {
+        constexpr size_t year_start = 18, day_start = 20, day_end = 32;
+        const double day = float_field(line, day_start, day_end);
+        const auto two_digit_year = two_digit_field(line, year_start, Kind::ExpectedFloat);
+        if (!ok()) return time::Instant::unix_epoch();
+
+        const int64_t year = year_from_two_digits(two_digit_year);
+        const double whole_day = std::trunc(day);
+        const uint32_t ordinal = saturate_to_u32(whole_day);
+        if (ordinal < 1 || ordinal > (time::is_leap_year(year) ? 366U : 365U)) {
+            fail(Kind::FromYoOptFailed, line.which, year_start, day_start);
+            return time::Instant::unix_epoch();
+        }
+
+        const double seconds = (day - whole_day) * 86400.0;
+        const double whole_seconds = std::trunc(seconds);
+        uint64_t second_of_day = saturate_to_u32(whole_seconds);
+        uint64_t nanosecond = saturate_to_u32(std::round((seconds - whole_seconds) * 1e9));
+        if (nanosecond >= kNanosPerSecond) {
+            second_of_day += 1;
+            nanosecond -= kNanosPerSecond;
+        }
+        if (second_of_day >= kSecondsPerDay) {
+            fail(Kind::FromNumSecondsFromMidnightFailed, line.which, day_start, day_end);
+            return time::Instant::unix_epoch();
+        }
+        const int64_t days = time::days_from_civil(year, 1, 1) + ordinal - 1;
+        return time::Instant::from_day_parts(days, static_cast<uint32_t>(second_of_day),
+                                             static_cast<uint32_t>(nanosecond));
+    }
+
+    // Leading whitespace dropped, the rest must be a float.
+    double float_field(const Line& line, size_t start, size_t end) {
+        if (!ok()) return 0.0;
+        const auto value = parse_f64(trim_leading_whitespace(line.field(start, end)));
+        if (!value) fail(Kind::ExpectedFloat, line.which, start, end);
+        return value.value_or(0.0);
+    }
+
+    // Leading whitespace dropped, the rest must be an unsigned number.
+    template <class T>
+    T unsigned_field(const Line& line, size_t start, size_t end) {
+        if (!ok()) return 0;
+        return unsigned_number<T>(line, trim_leading_whitespace(line.field(start, end)), start, end,
+                                  Kind::ExpectedInteger);
+    }
+
+    // Exactly two characters, not trimmed, read as an unsigned number.
+    uint8_t two_digit_field(const Line& line, size_t start, Kind kind) {
+        if (!ok()) return 0;
+        return unsigned_number<uint8_t>(line, line.field(start, start + 2), start, start + 2, kind);
+    }
+
+    // Digits with an implied leading decimal point and an optional sign:
+    // "12345" is 0.12345, "-12345" is -0.12345.
+    double assumed_point_field(const Line& line, size_t start, size_t end) {
+        if (!ok()) return 0.0;
+        const std::string_view digits = trim_leading_whitespace(line.field(start, end));
+        if (digits.empty()) {
+            fail(Kind::ExpectedFloatWithAssumedDecimalPoint, line.which, start, end);
+            return 0.0;
+        }
+        const bool has_sign = digits[0] == '-' || digits[0] == '+';
+        const std::string_view unsigned_digits = has_sign ? digits.substr(1) : digits;
+        const std::string_view prefix = digits[0] == '-' ? "-." : ".";
+        if (prefix.size() + unsigned_digits.size() > kMaxAssumedPointText) {
+            fail(Kind::FloatWithAssumedDecimalPointTooLong, line.which, start, end);
+            return 0.0;
+        }
+        std::array<char, kMaxAssumedPointText> text{};
+        const auto text_end = std::copy(unsigned_digits.begin(), unsigned_digits.end(),
+                                        std::copy(prefix.begin(), prefix.end(), text.begin()));
+        const auto value = parse_f64(std::string_view(text.begin(), text_end));
+        if (!value) fail(Kind::ExpectedFloatWithAssumedDecimalPoint, line.which, start, end);
+        return value.value_or(0.0);
+    }
+
+    // Mantissa with an assumed point followed by a two-character power of ten
+    // (sign and digit, or two digits): " 49645-4" is 0.49645e-4.
+    double exponential_field(const Line& line, size_t start, size_t exponent_start, size_t end) {
+        const double mantissa = assumed_point_field(line, start, exponent_start);
+        if (!ok()) return 0.0;
+        const auto exponent = parse_i8(line.field(exponent_start, end));
+        if (!exponent) {
+            fail(Kind::ExpectedFloat, line.which, exponent_start, end);
+            return 0.0;
+        }
+        return mantissa * std::pow(10.0, *exponent);
+    }
+
+private:
+    template <class T>
+    T unsigned_number(const Line& line, std::string_view text, size_t start, size_t end, Kind kind) {
+        std::expected<T, NumberTextError> value;
+        if constexpr (std::is_same_v<T, uint8_t>) {
+            value = parse_u8(text);
+        } else {
+            value = parse_u64(text);
+        }
+        if (!value) fail(kind, line.which, start, end);
+        return value.value_or(0);
+    }
+
+    bool ok() const { return !fault_.has_value(); }
+    void fail(Kind what, TleErrorLine line, size_t start, size_t end) { fault_ = TleError{what, line, start, end}; }
+
+    std::optional<TleError> fault_;
+};
+
+}  // namespace
+
+std::string_view tle_error_kind_text(TleErrorKind kind) {
+    switch (kind) {
+        case Kind::BadChecksum: return "Bad line checksum";
+        case Kind::BadLength: return "Bad line length";
+        case Kind::BadFirstCharacter: return "Bad first character";
+        case Kind::ExpectedFloat: return "Parsing a float field failed";
+        case Kind::ExpectedFloatWithAssumedDecimalPoint:
+            return "Parsing a float field failed (special TLE float representation with assumed decimal point)";
+        case Kind::ExpectedInteger: return "Parsing an integer field failed";
+        case Kind::ExpectedAlpha5: return "Parsing an Alpha-5 field failed";
+        case Kind::ExpectedSpace: return "Found a non-space character between fields";
+        case Kind::ExpectedString: return "Parsing a string field failed";
+        case Kind::FloatWithAssumedDecimalPointTooLong:
+            return "Tried to parse a float (special TLE float representation with assumed decimal point) with "
+                   "more than 16 ASCII characters";
+        case Kind::NoradIdMismatch: return "NORAD mismatch between TLE lines";
+        case Kind::UnknownClassification: return "Unknown classification code";
+        case Kind::FromYoOptFailed: return "Date generation failed due to an error in the year";
+        case Kind::FromNumSecondsFromMidnightFailed:
+            return "Date generation failed due to an error in the seconds from midnight";
+    }
+    return "";
+}
+
+std::string_view tle_error_line_text(TleErrorLine line) {
+    switch (line) {
+        case TleErrorLine::Line1: return "on TLE line 1";
+        case TleErrorLine::Line2: return "on TLE line 2";
+        case TleErrorLine::Both: return "(TLE lines mismatch)";
+    }
+    return "";
+}
+
+std::string TleError::text() const {
+    std::string message = "TLE parse error: ";
+    message += tle_error_kind_text(what);
+    message += ' ';
+    message += tle_error_line_text(line);
+    message += " between characters ";
+    message += std::to_string(start);
+    message += " and ";
+    message += std::to_string(end);
+    return message;
+}
+
+std::expected<ElementRecord, TleError> read_tle(std::string_view name, std::string_view line1,
+                                                std::string_view line2) {
+    const Line first{line1, TleErrorLine::Line1};
+    const Line second{line2, TleErrorLine::Line2};
+    FieldReader read;
+
+    read.check_length(first);
+    read.check_length(second);
+    read.check_first_character(first, '1');
+    read.check_first_character(second, '2');
+    read.check_spaces(first, kLine1Spaces);
+    read.check_spaces(second, kLine2Spaces);
+    const uint64_t norad_id = read.catalogue_number(first);
+    read.check_same_catalogue_number(norad_id, read.catalogue_number(second));
+    read.check_checksum(first);
+    read.check_checksum(second);
+
+    ElementRecord record;
+    record.norad_id = norad_id;
+    record.classification = read.classification(first);
+    record.international_designator = read.international_designator(first);
+    record.epoch = read.epoch(first);
+    record.mean_motion_dot = read.float_field(first, 33, 43);
+    record.mean_motion_ddot = read.exponential_field(first, 44, 50, 52);
+    record.drag_term = read.exponential_field(first, 53, 59, 61);
+    record.ephemeris_type = read.unsigned_field<uint8_t>(first, 62, 63);
+    record.element_set_number = read.unsigned_field<uint64_t>(first, 64, 68);
+    record.inclination = read.float_field(second, 8, 16);
+    record.right_ascension = read.float_field(second, 17, 25);
+    record.eccentricity = read.assumed_point_field(second, 26, 33);
+    record.argument_of_perigee = read.float_field(second, 34, 42);
+    record.mean_anomaly = read.float_field(second, 43, 51);
+    record.mean_motion = read.float_field(second, 52, 63);
+    record.revolution_number = read.unsigned_field<uint64_t>(second, 63, 68);
+    if (read.fault()) return std::unexpected(*read.fault());
+
+    record.object_name = std::string(name);
+    return record;
+}
+
+}  // namespace orbweave::sgp4

@@ -6,20 +6,14 @@ elements (``Elements``), then ask where the satellite is and when things happen.
 
 from __future__ import annotations
 
-import datetime as _datetime
 import typing as _typing
 
 from . import _orbweave
 from ._orbweave import *  # noqa: F401,F403
+from ._orbweave import __all__ as __all__
 
-__all__ = list(_orbweave.__all__)
+if _typing.TYPE_CHECKING:
+    # Vocabulary of the type stubs; these names do not exist at run time.
+    from ._typing import IntervalRange as IntervalRange
+    from ._typing import LatLonLike as LatLonLike
 
-
-class IntervalRange(_typing.Protocol):
-    """Anything with ``start`` and ``end`` datetime attributes, such as ``Interval``."""
-
-    @property
-    def start(self) -> _datetime.datetime: ...
-
-    @property
-    def end(self) -> _datetime.datetime: ...

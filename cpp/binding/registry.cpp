@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "binding/elements.hpp"
+#include "binding/tle.hpp"
 #include "binding/window.hpp"
 
 namespace orbweave::py {
@@ -14,6 +16,9 @@ std::span<const ClassEntry> class_registry() {
     // Predictor, PredictionIter, ApsisIter, IlluminationIter, TransitIter,
     // ObservationIter, GroundTrackIter, AoiIter, Refinement.
     static const std::array entries{
+        ClassEntry{"Classification", &classification_type},
+        ClassEntry{"Elements", &elements_type},
+        ClassEntry{"Tle", &tle_type},
         ClassEntry{"Interval", &interval_type},
     };
     return entries;

@@ -1,0 +1,244 @@
+"""Elements, Classification and Tle from Python."""
+import datetime as dt
+import json
+import subprocess
+import sys
+
+import pytest
+
+from orbweave import Classification, Elements, Tle
+
+from conftest import UTC, utc
+
+ISS_FIELDS = dict(
+    norad_id=25544, epoch=utc(2020, 7, 12, 1, 19, 7), mean_motion=15.49560532, eccentricity=0.0001771,
+    inclination=51.6435, right_ascension=225.4004, argument_of_perigee=44.9625, mean_anomaly=5.1087,
+    mean_motion_dot=0.00289036,
+)
+
+CELESTRAK = {
+    "OBJECT_NAME": "ISS (ZARYA)", "OBJECT_ID": "1998-067A", "EPOCH": "2020-07-12T01:19:07.199616",
+    "MEAN_MOTION": 15.49560532, "ECCENTRICITY": 0.0001771, "INCLINATION": 51.6435, "RA_OF_ASC_NODE": 225.4004,
+    "ARG_OF_PERICENTER": 44.9625, "MEAN_ANOMALY": 5.1087, "EPHEMERIS_TYPE": 0, "CLASSIFICATION_TYPE": "U",
+    "NORAD_CAT_ID": 25544, "ELEMENT_SET_NO": 999, "REV_AT_EPOCH": 23587, "BSTAR": 0.0049645,
+    "MEAN_MOTION_DOT": 0.00289036, "MEAN_MOTION_DDOT": 0, "CENTER_NAME": "EARTH", "REF_FRAME": "TEME",
+}
+
+PROPERTIES = ["object_name", "norad_id", "classification", "international_designator", "epoch", "mean_motion_dot",
+              "mean_motion_ddot", "drag_term", "element_set_number", "inclination", "right_ascension",
+              "eccentricity", "argument_of_perigee", "mean_anomaly", "mean_motion", "revolution_number",
+              "ephemeris_type"]
+
+
+def fields(elements: Elements) -> dict:
+    return {name: getattr(elements, name) for name in PROPERTIES}
+
+
+class TestClassification:
+    def test_members(self):
+        members = [Classification.Unclassified, Classification.Classified, Classification.Secret]
+        assert [repr(m) for m in members] == ["Classification.Unclassified", "Classification.Classified",
+                                              "Classification.Secret"]
+        assert [int(m) for m in members] == [0, 1, 2]
+        assert Classification.Classified == 1 and Classification.Classified != 0
+        assert Classification.Secret == Classification.Secret != Classification.Unclassified
+        assert Classification.Secret != "Secret" and Classification.Secret != 2.0
+        assert Classification.Secret != 2 ** 80
+        assert len({*members, *members}) == 3
+        assert hash(Classification.Classified) != hash(1)
+        with pytest.raises(TypeError):
+            Classification.Secret < Classification.Classified  # noqa: B015
+        with pytest.raises(TypeError):
+            Classification()
+        assert Classification.__doc__ == "Satellite classification type (CLASSIFICATION_TYPE field in OMM)."
+
+    def test_hash_is_stable_across_processes(self):
+        code = "import orbweave; print(hash(orbweave.Classification.Secret))"
+        outputs = {subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True,
+                                  env={"PYTHONHASHSEED": seed}).stdout for seed in ("1", "2")}
+        assert outputs == {f"{hash(Classification.Secret)}\n"}
+
+
+class TestElementsConstructor:
+    def test_defaults(self):
+        e = Elements(**ISS_FIELDS)
+        assert fields(e) == {**ISS_FIELDS, "object_name": None, "classification": Classification.Unclassified,
+                             "international_designator": None, "mean_motion_ddot": 0.0, "drag_term": 0.0,
+                             "element_set_number": 0, "revolution_number": 0, "ephemeris_type": 0}
+        assert e.epoch.tzinfo is UTC
+
+    def test_every_field(self):
+        given = {**ISS_FIELDS, "mean_motion_ddot": 1e-12, "drag_term": 0.0049645, "revolution_number": 23587,
+                 "object_name": "ISS (ZARYA)", "classification": Classification.Secret,
+                 "international_designator": "1998-067A", "element_set_number": 999, "ephemeris_type": 255}
+        assert fields(Elements(**given)) == given
+
+    def test_numbers_convert_like_floats_and_indices(self):
+        class Index:
+            def __index__(self):
+                return 7
+        e = Elements(**{**ISS_FIELDS, "norad_id": Index(), "inclination": 51, "mean_motion": Index()})
+        assert (e.norad_id, e.inclination, e.mean_motion) == (7, 51.0, 7.0)
+        assert type(e.inclination) is float
+        assert Elements(**{**ISS_FIELDS, "norad_id": 2 ** 64 - 1}).norad_id == 2 ** 64 - 1
+
+    @pytest.mark.parametrize("argument, value, error, message", [
+        ("norad_id", -1, OverflowError, "can't convert negative int to unsigned"),
+        ("norad_id", 2 ** 64, OverflowError, None),
+        ("norad_id", 1.0, TypeError, "'float' object cannot be interpreted as an integer"),
+        ("epoch", dt.datetime(2020, 1, 1), TypeError, "expected a datetime with non-None tzinfo"),
+        ("mean_motion", "15", TypeError, None),
+        ("mean_motion", None, TypeError, None),
+        ("object_name", b"ISS", TypeError, "'bytes' object is not an instance of 'str'"),
+        ("object_name", "\ud800", UnicodeEncodeError, None),
+        ("classification", 0, TypeError, "'int' object is not an instance of 'Classification'"),
+        ("classification", None, TypeError, "'None' is not an instance of 'Classification'"),
+        ("ephemeris_type", 256, OverflowError, None),
+        ("revolution_number", True and 1.5, TypeError, None),
+    ])
+    def test_conversion_errors_name_the_argument(self, argument, value, error, message):
+        with pytest.raises(error) as info:
+            Elements(**{**ISS_FIELDS, argument: value})
+        if message is not None:
+            assert str(info.value) == message
+        if sys.version_info >= (3, 11):
+            assert info.value.__notes__ == [f"while processing '{argument}'"]
+
+    def test_float_conversion_errors_pass_through(self):
+        class Bad:
+            def __float__(self):
+                raise ZeroDivisionError("no float")
+        with pytest.raises(ZeroDivisionError, match="no float"):
+            Elements(**{**ISS_FIELDS, "eccentricity": Bad()})
+
+    def test_binding_errors(self):
+        with pytest.raises(TypeError, match=r"^Elements\(\) takes 0 positional arguments but 1 was given$"):
+            Elements(1)
+        missing = {k: v for k, v in ISS_FIELDS.items() if k != "epoch"}
+        with pytest.raises(TypeError, match=r"^Elements\(\) missing 1 required keyword argument: 'epoch'$"):
+            Elements(**missing)
+        with pytest.raises(TypeError, match=r"unexpected keyword argument 'bstar'"):
+            Elements(**ISS_FIELDS, bstar=0.0)
+
+    def test_is_immutable_and_compares_by_identity(self):
+        e = Elements(**ISS_FIELDS)
+        with pytest.raises(AttributeError):
+            e.norad_id = 1
+        assert e != Elements(**ISS_FIELDS)
+        assert hash(e) == hash(e)
+
+
+@pytest.mark.parametrize("name, shown", [
+    (None, "None"),
+    ("ISS (ZARYA)", '"ISS (ZARYA)"'),
+    ('say "hi"\\', '"say \\"hi\\"\\\\"'),
+    ("a\nb\rc\td", '"a\\nb\\rc\\td"'),
+    ("\x00\x7f\u200b", '"\\u{0}\\u{7f}\\u{200b}"'),
+    ("Ünïcødé 衛星", '"Ünïcødé 衛星"'),
+])
+def test_repr_escapes_the_name(name, shown):
+    e = Elements(**{**ISS_FIELDS, "object_name": name, "epoch": utc(2020, 7, 12, 1, 19, 7, 199616)})
+    assert repr(e) == f"Elements(norad_id=25544, object_name={shown}, epoch=2020-07-12 01:19:07.199616 UTC)"
+
+
+class TestOmm:
+    def test_celestrak_and_space_track_forms_agree(self):
+        as_strings = {k: (str(v) if v is not None else v) for k, v in CELESTRAK.items()}
+        numbers, strings = Elements.from_json(json.dumps(CELESTRAK)), Elements.from_dict(as_strings)
+        assert fields(numbers) == fields(strings)
+        assert numbers.epoch == utc(2020, 7, 12, 1, 19, 7, 199616)
+        assert (numbers.object_name, numbers.international_designator) == ("ISS (ZARYA)", "1998-067A")
+        assert numbers.element_set_number == 999 and numbers.revolution_number == 23587
+
+    @pytest.mark.parametrize("change, message", [
+        ({"BSTAR": None}, "missing field `BSTAR` at line 1 column "),
+        ({"NORAD_CAT_ID": 25544.0}, "parsing the number as u64 failed at line 1 column "),
+        ({"NORAD_CAT_ID": " 25544"}, "invalid digit found in string at line 1 column "),
+        ({"CLASSIFICATION_TYPE": "u"}, "unknown variant `u`, expected one of `U`, `C`, `S` at line 1 column "),
+        ({"EPOCH": "2020-07-12T01:19:07Z"}, "trailing input at line 1 column "),
+        ({"MEAN_MOTION": float("nan")}, "expected value at line 1 column "),
+    ])
+    def test_from_dict_errors(self, change, message):
+        data = {k: v for k, v in {**CELESTRAK, **change}.items() if v is not None}
+        with pytest.raises(ValueError) as info:
+            Elements.from_dict(data)
+        assert str(info.value).startswith(message)
+        assert type(info.value) is ValueError
+
+    def test_from_dict_passes_json_errors_through(self):
+        with pytest.raises(TypeError, match="not JSON serializable"):
+            Elements.from_dict({**CELESTRAK, "EPOCH": utc(2020, 1, 1)})
+        with pytest.raises(TypeError, match="keys must be"):
+            Elements.from_dict({(1, 2): 3})
+
+    def test_object_name_null_or_missing(self):
+        assert Elements.from_dict({**CELESTRAK, "OBJECT_NAME": None}).object_name is None
+        without = {k: v for k, v in CELESTRAK.items() if k != "OBJECT_NAME"}
+        assert Elements.from_dict(without).object_name is None
+
+    @pytest.mark.parametrize("text", ["", "[", "\ud800", "{\"EPOCH\": \"\ud83d\"}", "[" + json.dumps(CELESTRAK) + "]"])
+    def test_from_json_bad_text_is_a_value_error(self, text):
+        with pytest.raises(ValueError):
+            Elements.from_json(text)
+
+    def test_from_json_requires_str(self):
+        with pytest.raises(TypeError, match="'bytes' object is not an instance of 'str'"):
+            Elements.from_json(json.dumps(CELESTRAK).encode())
+
+
+ISS_LINE_1 = "1 25544U 98067A   20194.05494444  .00289036  00000-0  49645-2 0  9990"
+ISS_LINE_2 = "2 25544  51.6435 225.4004 0001771  44.9625   5.1087 15.49560532235870"
+
+
+def checksummed(line: str) -> str:
+    total = sum(int(c) if c.isdigit() else (1 if c == "-" else 0) for c in line[:68])
+    return line[:68] + str(total % 10)
+
+
+class TestTle:
+    def test_to_elements(self):
+        tle = Tle("ISS (ZARYA)", checksummed(ISS_LINE_1), checksummed(ISS_LINE_2))
+        e = tle.to_elements()
+        assert e.object_name == "ISS (ZARYA)" and e.norad_id == 25544
+        assert e.international_designator == "1998-067A"
+        assert e.epoch == utc(2020, 7, 12, 1, 19, 7, 199616)
+        assert e.mean_motion == 15.49560532 and e.eccentricity == 0.0001771 and e.drag_term == 0.0049645
+        assert e.to_elements() if False else True
+        assert tle.to_elements() is not e
+
+    def test_wrong_checksum_on_line_2(self):
+        line_2 = checksummed(ISS_LINE_2)
+        bad = line_2[:68] + str((int(line_2[68]) + 1) % 10)
+        with pytest.raises(ValueError) as info:
+            Tle("ISS", checksummed(ISS_LINE_1), bad).to_elements()
+        assert info.value.args == ("TLE parse error: Bad line checksum on TLE line 2 between characters 68 and 69",)
+
+    def test_construction_does_not_check(self):
+        tle = Tle("", "1", "2")
+        with pytest.raises(ValueError, match="^TLE parse error: Bad line length on TLE line 1 between characters 0 and 1$"):
+            tle.to_elements()
+        assert (tle.satellite_name, tle.line_1, tle.line_2) == ("", "1", "2")
+
+    def test_equality_and_hash(self):
+        a, b = Tle("X", "l1", "l2"), Tle(line_2="l2", line_1="l1", satellite_name="X")
+        assert a == b and hash(a) == hash(b)
+        assert a != Tle("X", "l1", "l3") and a != ("X", "l1", "l2")
+        assert hash(Tle("ab", "c", "")) != hash(Tle("a", "bc", ""))
+        with pytest.raises(TypeError):
+            a < b  # noqa: B015
+        assert Tle.__text_signature__ == "(satellite_name, line_1, line_2)"
+
+    @pytest.mark.parametrize("args, message", [
+        (("X", "l1"), "Tle() missing 1 required positional argument: 'line_2'"),
+        (("X", "l1", "l2", "l3"), "Tle() takes 3 positional arguments but 4 were given"),
+    ])
+    def test_binding_errors(self, args, message):
+        with pytest.raises(TypeError) as info:
+            Tle(*args)
+        assert str(info.value) == message
+
+    def test_arguments_must_be_str(self):
+        with pytest.raises(TypeError, match="'NoneType'|'None' is not an instance of 'str'") as info:
+            Tle(None, "", "")
+        if sys.version_info >= (3, 11):
+            assert info.value.__notes__ == ["while processing 'satellite_name'"]

@@ -3,7 +3,9 @@
 #include <array>
 
 #include "binding/elements.hpp"
+#include "binding/predictor.hpp"
 #include "binding/tle.hpp"
+#include "binding/vectors.hpp"
 #include "binding/window.hpp"
 
 namespace orbweave::py {
@@ -19,7 +21,10 @@ std::span<const ClassEntry> class_registry() {
         ClassEntry{"Classification", &classification_type},
         ClassEntry{"Elements", &elements_type},
         ClassEntry{"Tle", &tle_type},
+        ClassEntry{"Vec3", &vec3_type},
+        ClassEntry{"StateVectorTeme", &state_vector_teme_type},
         ClassEntry{"Interval", &interval_type},
+        ClassEntry{"Predictor", &predictor_type},
     };
     return entries;
 }

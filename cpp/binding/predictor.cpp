@@ -1,0 +1,103 @@
+#include "binding/predictor.hpp"
+
+#include <array>
+
+#include "binding/binder.hpp"
+#include "binding/class_def.hpp"
+#include "binding/convert.hpp"
+#include "binding/core_errors.hpp"
+#include "binding/elements.hpp"
+#include "binding/tle.hpp"
+#include "binding/vectors.hpp"
+#include "core/predictor.hpp"
+
+namespace orbweave::py {
+
+namespace {
+
+constexpr const char* kPredictorDoc =
+    "Parsed TLE with pre-computed SGP4 constants, ready for propagation.\n\n"
+    "Construct from a `Tle` or `Elements`; then use its methods to propagate state vectors,\n"
+    "compute ground observations, detect passes, find apsides, and query illumination.";
+
+const Predictor& predictor_of(PyObject* self) { return value_of<Predictor>(self); }
+
+PyObject* wrap(PyObject* type, std::expected<Predictor, CoreError> made) {
+    if (!made) return raise_core_error(made.error());
+    return new_instance<Predictor>(type, std::move(*made));
+}
+
+PyObject* predictor_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+    return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+        static const Signature signature("Predictor()", {{"elements"}});
+        std::array<PyObject*, 1> s;
+        if (!signature.bind(args, kwargs, s)) return nullptr;
+        sgp4::ElementRecord record;
+        if (!convert_argument(s[0], "elements", record, to_element_record)) return nullptr;
+        return wrap(reinterpret_cast<PyObject*>(type), Predictor::from_elements(std::move(record)));
+    });
+}
+
+PyObject* predictor_from_tle(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+        static const Signature signature("Predictor.from_tle()", {{"tle"}});
+        std::array<PyObject*, 1> s;
+        if (!signature.bind(args, nargs, kwnames, s)) return nullptr;
+        TleValue tle;
+        if (!convert_argument(s[0], "tle", tle, to_tle_value)) return nullptr;
+        return wrap(predictor_type(), Predictor::from_tle(tle.satellite_name, tle.line_1, tle.line_2));
+    });
+}
+
+PyObject* predictor_propagate(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+        static const Signature signature("Predictor.propagate()", {{"t"}});
+        std::array<PyObject*, 1> s;
+        if (!signature.bind(args, nargs, kwnames, s)) return nullptr;
+        time::Instant t;
+        if (!convert_argument(s[0], "t", t, to_instant)) return nullptr;
+        auto state = predictor_of(self).propagate(t);
+        if (!state) return raise_core_error(state.error());
+        return new_state_vector_teme(*state);
+    });
+}
+
+PyObject* predictor_tle_age_seconds(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+        static const Signature signature("Predictor.tle_age_seconds()", {{"now"}});
+        std::array<PyObject*, 1> s;
+        if (!signature.bind(args, nargs, kwnames, s)) return nullptr;
+        time::Instant now;
+        if (!convert_argument(s[0], "now", now, to_instant)) return nullptr;
+        return PyFloat_FromDouble(predictor_of(self).tle_age_seconds(now));
+    });
+}
+
+PyObject* predictor_epoch(PyObject* self, void*) {
+    return guarded<PyObject*>(nullptr, [&] { return from_instant(predictor_of(self).epoch()); });
+}
+
+}  // namespace
+
+PyObject* predictor_type() {
+    static PyObject* type = nullptr;
+    if (type) return type;
+    if (!elements_type() || !tle_type() || !state_vector_teme_type()) return nullptr;
+    ClassBuilder builder = value_class<Predictor>("Predictor", kPredictorDoc);
+    builder.constructor("Predictor(elements)", &predictor_new)
+        .method("from_tle", &predictor_from_tle,
+                "from_tle(tle)\n--\n\nParse TLE string lines and initialise SGP4 constants.\n\n"
+                "Raises `ValueError` if the TLE is malformed.",
+                METH_STATIC)
+        .method("propagate", &predictor_propagate,
+                "propagate($self, t)\n--\n\nPropagate the TLE to the given UTC time.\n\n"
+                "Returns a state vector in the TEME frame.")
+        .property("epoch", &predictor_epoch, "The epoch of the TLE (UTC).")
+        .method("tle_age_seconds", &predictor_tle_age_seconds,
+                "tle_age_seconds($self, now)\n--\n\n"
+                "Age of the TLE relative to `now` in seconds (positive = TLE is in the past).");
+    type = builder.build();
+    return type;
+}
+
+}  // namespace orbweave::py

@@ -1,0 +1,62 @@
+#include "core/predictor.hpp"
+
+#include <string>
+
+#include "sgp4/tle_reader.hpp"
+#include "time/text.hpp"
+#include "util/trace.hpp"
+
+namespace orbweave {
+
+namespace {
+
+constexpr double kMetresPerKilometre = 1000.0;
+
+void trace_construction(std::string_view message, std::string_view satellite, time::Instant epoch) {
+    trace::debug("orbweave", message, [&](auto emit) {
+        emit({{"satellite", std::string(satellite)}, {"epoch", time::instant_text(epoch)}});
+    });
+}
+
+Vec3 metres(const std::array<double, 3>& km) {
+    return {km[0] * kMetresPerKilometre, km[1] * kMetresPerKilometre, km[2] * kMetresPerKilometre};
+}
+
+}  // namespace
+
+std::expected<Predictor, CoreError> Predictor::from_tle(std::string_view satellite_name, std::string_view line_1,
+                                                        std::string_view line_2) {
+    auto elements = sgp4::read_tle(satellite_name, line_1, line_2);
+    if (!elements) return std::unexpected(CoreError{CoreError::Tle{elements.error()}});
+    auto constants = sgp4::initialise(*elements);
+    if (!constants) return std::unexpected(CoreError{CoreError::Elements{constants.error()}});
+    Predictor predictor(std::move(*elements), *constants);
+    trace_construction("predictor initialized from TLE", satellite_name, predictor.epoch());
+    return predictor;
+}
+
+std::expected<Predictor, CoreError> Predictor::from_elements(sgp4::ElementRecord elements) {
+    auto constants = sgp4::initialise(elements);
+    if (!constants) return std::unexpected(CoreError{CoreError::Elements{constants.error()}});
+    Predictor predictor(std::move(elements), *constants);
+    if (trace::enabled()) {
+        const auto& name = predictor.elements_.object_name;
+        const std::string satellite = name ? *name : "NORAD " + std::to_string(predictor.elements_.norad_id);
+        trace_construction("predictor initialized from OMM elements", satellite, predictor.epoch());
+    }
+    return predictor;
+}
+
+std::expected<StateVector, CoreError> Predictor::propagate(time::Instant t) const {
+    auto prediction = sgp4::propagate(constants_, time::minutes_since(t, elements_.epoch));
+    if (!prediction) return std::unexpected(CoreError{CoreError::Sgp4{prediction.error()}});
+    return StateVector{metres(prediction->position_km), metres(prediction->velocity_km_s)};
+}
+
+Predictor Predictor::with_refinement(Refinement refinement) const {
+    Predictor copy = *this;
+    copy.refinement_ = refinement;
+    return copy;
+}
+
+}  // namespace orbweave

@@ -1,0 +1,53 @@
+#pragma once
+// The core predictor: an element record, the SGP4 constants made once from it, and
+// the root-finder settings handed to every event search. Immutable; copies are deep.
+#include <cstdint>
+#include <expected>
+#include <string_view>
+
+#include "core/core_error.hpp"
+#include "core/vectors.hpp"
+#include "sgp4/elements.hpp"
+#include "sgp4/sgp4.hpp"
+#include "time/instant.hpp"
+
+namespace orbweave {
+
+// Root-finder settings; the defaults are the library's.
+struct Refinement {
+    double time_tolerance = 0.001;  // seconds
+    uint64_t max_iter = 100;
+
+    bool operator==(const Refinement&) const = default;
+};
+
+class Predictor {
+public:
+    // Reads the TLE (the name is recorded even when empty) and initialises SGP4.
+    static std::expected<Predictor, CoreError> from_tle(std::string_view satellite_name, std::string_view line_1,
+                                                        std::string_view line_2);
+    static std::expected<Predictor, CoreError> from_elements(sgp4::ElementRecord elements);
+
+    // The evaluation step: minutes since epoch (whole milliseconds, toward zero),
+    // one SGP4 propagation, kilometres scaled to metres. TEME frame.
+    std::expected<StateVector, CoreError> propagate(time::Instant t) const;
+
+    time::Instant epoch() const { return elements_.epoch; }
+    // now - epoch, whole milliseconds toward zero, in seconds.
+    double tle_age_seconds(time::Instant now) const { return time::age_seconds(now, elements_.epoch); }
+
+    Predictor with_refinement(Refinement refinement) const;
+    const Refinement& refinement() const { return refinement_; }
+    const sgp4::ElementRecord& elements() const { return elements_; }
+    const sgp4::Sgp4Constants& constants() const { return constants_; }
+
+private:
+    Predictor(sgp4::ElementRecord elements, sgp4::Sgp4Constants constants)
+        : elements_(std::move(elements)), constants_(constants) {}
+
+    sgp4::ElementRecord elements_;
+    sgp4::Sgp4Constants constants_;
+    Refinement refinement_;
+};
+
+}  // namespace orbweave

@@ -25,6 +25,10 @@ REFERENCE_ERRORS = {
 
 def with_checksum(line: str) -> str:
     line = line[:68].ljust(68)
+    if line.startswith("1") and line[62] == " ":
+        # One catalogue record leaves the ephemeris type blank, which the strict
+        # reader refuses; the propagation does not use it.
+        line = line[:62] + "0" + line[63:]
     total = sum(int(c) if c.isdigit() else (1 if c == "-" else 0) for c in line)
     return line + str(total % 10)
 

@@ -5,7 +5,7 @@ import typing
 
 import orbweave
 
-__all__ = ["Classification", "Elements", "Tle", "Interval"]
+__all__ = ["Classification", "Elements", "Tle", "Vec3", "StateVectorTeme", "Interval", "Predictor"]
 
 @typing.final
 class Classification:
@@ -152,6 +152,36 @@ class Tle:
     def __hash__(self) -> int: ...
 
 @typing.final
+class Vec3:
+    """A 3-component vector (x, y, z).  Used for position (metres) and velocity (m/s)."""
+
+    def __new__(cls, x: float, y: float, z: float) -> Vec3: ...
+    @property
+    def x(self) -> float: ...
+    @property
+    def y(self) -> float: ...
+    @property
+    def z(self) -> float: ...
+    def __eq__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool: ...
+    __hash__: typing.ClassVar[None]  # type: ignore[assignment]
+
+@typing.final
+class StateVectorTeme:
+    """State vector in the True Equator Mean Equinox (TEME) frame — the native SGP4 output frame.
+    Positions in metres, velocities in m/s."""
+
+    @property
+    def position(self) -> Vec3:
+        """Position in the TEME frame (metres)."""
+    @property
+    def velocity(self) -> Vec3:
+        """Velocity in the TEME frame (m/s)."""
+    def __eq__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool: ...
+    __hash__: typing.ClassVar[None]  # type: ignore[assignment]
+
+@typing.final
 class Interval:
     """A concrete `[start, end)` interval."""
 
@@ -173,3 +203,26 @@ class Interval:
     def __eq__(self, other: object, /) -> bool: ...
     def __ne__(self, other: object, /) -> bool: ...
     def __hash__(self) -> int: ...
+
+@typing.final
+class Predictor:
+    """Parsed TLE with pre-computed SGP4 constants, ready for propagation.
+
+    Construct from a `Tle` or `Elements`; then use its methods to propagate state vectors,
+    compute ground observations, detect passes, find apsides, and query illumination."""
+
+    def __new__(cls, elements: Elements) -> Predictor: ...
+    @staticmethod
+    def from_tle(tle: Tle) -> Predictor:
+        """Parse TLE string lines and initialise SGP4 constants.
+
+        Raises `ValueError` if the TLE is malformed."""
+    def propagate(self, t: datetime.datetime) -> StateVectorTeme:
+        """Propagate the TLE to the given UTC time.
+
+        Returns a state vector in the TEME frame."""
+    @property
+    def epoch(self) -> datetime.datetime:
+        """The epoch of the TLE (UTC)."""
+    def tle_age_seconds(self, now: datetime.datetime) -> float:
+        """Age of the TLE relative to `now` in seconds (positive = TLE is in the past)."""

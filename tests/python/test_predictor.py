@@ -1,0 +1,151 @@
+"""Predictor construction, propagation and the vector classes from Python."""
+import datetime as dt
+import math
+
+import pytest
+
+from orbweave import Elements, Predictor, StateVectorTeme, Tle, Vec3
+
+from conftest import utc
+
+EPOCH = utc(2020, 7, 12, 1, 19, 7, 199616)
+ISS = dict(norad_id=25544, epoch=EPOCH, mean_motion=15.49560532, eccentricity=0.0001771, inclination=51.6435,
+           right_ascension=225.4004, argument_of_perigee=44.9625, mean_anomaly=5.1087, mean_motion_dot=0.00289036,
+           drag_term=0.0049645, object_name="ISS (ZARYA)")
+# A 12-hour resonant Molniya orbit (deep space, half-day resonance).
+MOLNIYA = dict(norad_id=8195, epoch=utc(2006, 6, 25, 7, 58, 18), mean_motion=2.00491383, eccentricity=0.6877146,
+               inclination=64.1586, right_ascension=279.0717, argument_of_perigee=264.7651, mean_anomaly=20.2257,
+               mean_motion_dot=0.00000099, drag_term=0.00011873)
+LINE_1 = "1 25544U 98067A   20194.05494444  .00289036  00000-0  49645-2 0  9990"
+LINE_2 = "2 25544  51.6435 225.4004 0001771  44.9625   5.1087 15.49560532235870"
+
+
+def checksummed(line: str) -> str:
+    total = sum(int(c) if c.isdigit() else (1 if c == "-" else 0) for c in line[:68])
+    return line[:68] + str(total % 10)
+
+
+ISS_TLE = Tle("ISS (ZARYA)", checksummed(LINE_1), checksummed(LINE_2))
+
+
+def state(predictor: Predictor, t: dt.datetime) -> tuple:
+    s = predictor.propagate(t)
+    return (s.position.x, s.position.y, s.position.z, s.velocity.x, s.velocity.y, s.velocity.z)
+
+
+class TestConstruction:
+    def test_from_tle_and_from_elements_agree(self):
+        by_tle = Predictor.from_tle(ISS_TLE)
+        by_elements = Predictor(ISS_TLE.to_elements())
+        assert by_tle.epoch == by_elements.epoch == EPOCH
+        assert state(by_tle, EPOCH) == state(by_elements, EPOCH)
+        assert type(by_tle.from_tle(ISS_TLE)) is Predictor  # reachable through an instance
+
+    def test_wrong_argument_types(self):
+        with pytest.raises(TypeError) as info:
+            Predictor(ISS_TLE)
+        assert str(info.value) == "'Tle' object is not an instance of 'Elements'"
+        assert getattr(info.value, "__notes__", ["while processing 'elements'"]) == ["while processing 'elements'"]
+        with pytest.raises(TypeError) as info:
+            Predictor.from_tle(LINE_1)
+        assert str(info.value) == "'str' object is not an instance of 'Tle'"
+        with pytest.raises(TypeError, match=r"^Predictor\(\) missing 1 required positional argument: 'elements'$"):
+            Predictor()
+        assert Predictor.__text_signature__ == "(elements)"
+
+    def test_malformed_tle(self):
+        bad = checksummed(LINE_2)[:68] + str((int(checksummed(LINE_2)[68]) + 1) % 10)
+        with pytest.raises(ValueError) as info:
+            Predictor.from_tle(Tle("ISS", checksummed(LINE_1), bad))
+        assert str(info.value) == ("TLE parse error: TLE parse error: Bad line checksum on TLE line 2 "
+                                   "between characters 68 and 69")
+
+    @pytest.mark.parametrize("change, message", [
+        ({"mean_motion": 0.0}, "SGP4 elements error: The Kozai mean motion calculated from epoch elements is negative"),
+        ({"mean_motion": -1.0}, "SGP4 elements error: The Kozai mean motion calculated from epoch elements is negative"),
+        ({"eccentricity": 1.0}, "SGP4 elements error: The epoch eccentricity (1) is outside the range [0, 1["),
+        ({"eccentricity": -0.0001},
+         "SGP4 elements error: The epoch eccentricity (-0.0001) is outside the range [0, 1["),
+    ])
+    def test_elements_sgp4_cannot_initialise(self, change, message):
+        with pytest.raises(ValueError) as info:
+            Predictor(Elements(**{**ISS, **change}))
+        assert str(info.value) == message
+
+    def test_zero_eccentricity_is_accepted(self):
+        Predictor(Elements(**{**ISS, "eccentricity": 0.0})).propagate(EPOCH)
+
+
+class TestPropagation:
+    predictor = Predictor(Elements(**ISS))
+
+    def test_state_is_in_metres(self):
+        s = self.predictor.propagate(EPOCH)
+        radius = math.hypot(s.position.x, s.position.y, s.position.z)
+        speed = math.hypot(s.velocity.x, s.velocity.y, s.velocity.z)
+        assert 6_700_000 < radius < 6_800_000 and 7_600 < speed < 7_800
+
+    def test_millisecond_truncation(self):
+        at_epoch = state(self.predictor, EPOCH)
+        assert state(self.predictor, EPOCH + dt.timedelta(microseconds=900)) == at_epoch
+        assert state(self.predictor, EPOCH - dt.timedelta(microseconds=900)) == at_epoch
+        assert state(self.predictor, EPOCH - dt.timedelta(microseconds=1500)) == \
+            state(self.predictor, EPOCH - dt.timedelta(milliseconds=1))
+        assert state(self.predictor, EPOCH + dt.timedelta(milliseconds=1)) != at_epoch
+
+    def test_equal_states_compare_equal(self):
+        assert self.predictor.propagate(EPOCH) == self.predictor.propagate(EPOCH)
+        assert self.predictor.propagate(EPOCH) != self.predictor.propagate(EPOCH + dt.timedelta(seconds=1))
+        with pytest.raises(TypeError):
+            hash(self.predictor.propagate(EPOCH))
+        with pytest.raises(TypeError):
+            StateVectorTeme()
+
+    def test_decayed_orbit_fails_only_for_that_call(self):
+        decaying = Predictor(Elements(**{**ISS, "drag_term": 0.5, "mean_motion_dot": 0.01}))
+        with pytest.raises(RuntimeError) as info:
+            decaying.propagate(EPOCH + dt.timedelta(days=60))
+        assert str(info.value).startswith("SGP4 propagation error: ")
+        assert "minutes after epoch" in str(info.value)
+        decaying.propagate(EPOCH)
+
+    def test_resonant_orbit_does_not_depend_on_call_order(self):
+        predictor = Predictor(Elements(**MOLNIYA))
+        later, earlier = MOLNIYA["epoch"] + dt.timedelta(minutes=10000), MOLNIYA["epoch"] - dt.timedelta(minutes=5000)
+        first = state(predictor, later)
+        state(predictor, earlier)
+        assert state(predictor, later) == first
+
+    @pytest.mark.parametrize("now, age", [
+        (EPOCH, 0.0),
+        (EPOCH + dt.timedelta(microseconds=400), 0.0),
+        (EPOCH - dt.timedelta(days=1), -86400.0),
+        (EPOCH + dt.timedelta(hours=1, microseconds=1500), 3600.001),
+    ])
+    def test_tle_age_seconds(self, now, age):
+        assert self.predictor.tle_age_seconds(now) == age
+
+    def test_epoch_is_read_only(self):
+        with pytest.raises(AttributeError):
+            self.predictor.epoch = EPOCH
+        assert self.predictor.epoch.tzinfo is dt.timezone.utc
+
+
+class TestVec3:
+    def test_values(self):
+        v = Vec3(1, 2.5, -3)
+        assert (v.x, v.y, v.z) == (1.0, 2.5, -3.0)
+        assert repr(v) == "Vec3(x=1, y=2.5, z=-3)"
+        assert repr(Vec3(1e-7, 2 ** 60, -0.1)) == "Vec3(x=0.0000001, y=1152921504606847000, z=-0.1)"
+        assert Vec3(1, 2, 3) == Vec3(1.0, 2.0, 3.0) and Vec3(1, 2, 3) != Vec3(1, 2, 4)
+        nan = Vec3(math.nan, 0, 0)
+        assert nan != nan
+        assert Vec3(1, 2, 3) != (1, 2, 3)
+        with pytest.raises(TypeError):
+            hash(v)
+        assert Vec3.__text_signature__ == "(x, y, z)"
+
+    def test_bad_component_names_the_argument(self):
+        with pytest.raises(TypeError) as info:
+            Vec3(1, "2", 3)
+        assert getattr(info.value, "__notes__", ["while processing 'y'"]) == ["while processing 'y'"]

@@ -121,8 +121,15 @@ Instant Instant::operator-(Duration d) const {
 }
 
 Duration Instant::operator-(const Instant& other) const {
-    const int64_t seconds = (days_ - other.days_) * kSecondsPerDay +
-                            (static_cast<int64_t>(second_of_day_) - static_cast<int64_t>(other.second_of_day_));
+    const int64_t self_seconds = days_ * kSecondsPerDay + second_of_day_;
+    const int64_t other_seconds = other.days_ * kSecondsPerDay + other.second_of_day_;
+    int64_t seconds = self_seconds - other_seconds;
+    // The labels count a leap instant's extra nanoseconds into the following second,
+    // which places it after the midnight it precedes. When the other instant lies
+    // beyond that leap second, the leap second itself lies between the two and
+    // counts as one more second.
+    if (other.is_leap_second() && self_seconds > other_seconds) seconds += 1;
+    if (is_leap_second() && other_seconds > self_seconds) seconds -= 1;
     return Duration::from_parts(seconds, static_cast<int64_t>(nanosecond_) - static_cast<int64_t>(other.nanosecond_));
 }
 

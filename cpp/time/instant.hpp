@@ -89,9 +89,8 @@ public:
     // Internal fault outside the instant range.
     Instant operator+(Duration d) const;
     Instant operator-(Duration d) const;
-    // Exact difference. A leap instant's nanoseconds beyond 1e9 count into the
-    // following second, so the difference of two instants is the plain count of
-    // SI seconds between their labels plus the extra leap nanoseconds.
+    // Exact difference; a leap second that lies between the two counts as the
+    // extra second it is.
     Duration operator-(const Instant& other) const;
 
     constexpr auto operator<=>(const Instant&) const = default;

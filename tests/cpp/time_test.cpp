@@ -71,6 +71,14 @@ TEST(Instant, LeapSecondCountsAsOneSecond) {
     EXPECT_EQ(leap + Duration::milliseconds(500), at(2017, 1, 1));
     EXPECT_EQ(leap - Duration::milliseconds(2000), at(2016, 12, 31, 23, 59, 58, 500'000'000));
     EXPECT_EQ(instant_text(leap), "2016-12-31 23:59:60.500 UTC");
+    // Across the following midnight the leap second counts once, both ways round.
+    EXPECT_EQ(at(2017, 1, 1) - leap, Duration::milliseconds(500));
+    EXPECT_EQ(leap - at(2017, 1, 1), Duration::milliseconds(-500));
+    EXPECT_EQ(at(2017, 1, 2) - leap, Duration::milliseconds(86'400'500));
+    const Instant earlier_leap = at(2015, 6, 30, 23, 59, 59, 1'000'000'000);
+    EXPECT_EQ(leap - earlier_leap, at(2017, 1, 1) - at(2015, 7, 1) + Duration::milliseconds(1500));
+    for (int64_t ms : {-2500, -1500, -500, 0, 250, 499, 500, 1500, 86'400'000})
+        EXPECT_EQ((leap + Duration::milliseconds(ms)) - leap, Duration::milliseconds(ms)) << ms;
 }
 
 TEST(Instant, ArithmeticOverflowPanicsWithItsText) {

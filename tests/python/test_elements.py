@@ -3,10 +3,11 @@ import datetime as dt
 import json
 import subprocess
 import sys
+import warnings
 
 import pytest
 
-from orbweave import Classification, Elements, Tle
+from orbweave import Classification, Elements, Predictor, Tle
 
 from conftest import UTC, utc
 
@@ -242,3 +243,27 @@ class TestTle:
             Tle(None, "", "")
         if sys.version_info >= (3, 11):
             assert info.value.__notes__ == ["while processing 'satellite_name'"]
+
+
+class TestLeapSecondEpoch:
+    """Only an epoch read from text can fall in a leap second; datetime cannot hold it."""
+
+    elements = Elements.from_dict({**CELESTRAK, "EPOCH": "2016-12-31T23:59:60.5"})
+
+    def test_warns_and_falls_one_second_early(self):
+        with pytest.warns(UserWarning, match="^ignored leap-second, `datetime` does not support leap-seconds$"):
+            epoch = self.elements.epoch
+        assert epoch == utc(2016, 12, 31, 23, 59, 59, 500000)
+        assert repr(self.elements).endswith("epoch=2016-12-31 23:59:60.500 UTC)")
+
+    def test_warning_turned_error_goes_to_the_unraisable_hook(self, monkeypatch):
+        seen = []
+        monkeypatch.setattr(sys, "unraisablehook", seen.append)
+        with warnings.catch_warnings():
+            warnings.simplefilter("error")
+            assert self.elements.epoch == utc(2016, 12, 31, 23, 59, 59, 500000)
+        assert [type(u.exc_value) for u in seen] == [UserWarning]
+
+    def test_age_counts_the_leap_second(self):
+        predictor = Predictor(self.elements)
+        assert predictor.tle_age_seconds(utc(2017, 1, 1)) == 0.5

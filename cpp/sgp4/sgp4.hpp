@@ -13,8 +13,9 @@
 // argument of perigee or mean anomaly, or a non-finite time, flows through the
 // equations and yields NaN components (or one of the propagation errors when a
 // checked quantity becomes infinite). The resonance integration is only carried
-// out up to `kMaxResonanceMinutes` from the epoch; beyond it a resonant orbit
-// yields NaN components.
+// out up to `kMaxResonanceMinutes` (about 1900 years) from the epoch, so a call
+// takes well under a second whatever its time; beyond it a resonant orbit yields
+// NaN components or a propagation error.
 #include <array>
 #include <cstdint>
 #include <expected>

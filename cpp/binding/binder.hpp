@@ -4,12 +4,27 @@
 // optional one is absent) from positional and keyword arguments.
 #include <Python.h>
 
+#include <array>
 #include <initializer_list>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "binding/errors.hpp"
+#include "util/panic.hpp"
+
 namespace orbweave::py {
+
+// The arguments of one call, in either calling convention.
+struct FastCall {
+    PyObject* const* args;
+    Py_ssize_t nargs;
+    PyObject* kwnames;
+};
+struct TupleCall {
+    PyObject* args;
+    PyObject* kwargs;
+};
 
 struct Param {
     const char* name;
@@ -25,6 +40,12 @@ public:
               size_t keyword_only_from = SIZE_MAX);
 
     size_t size() const { return params_.size(); }
+    const char* name(size_t index) const { return params_[index].name; }
+
+    bool bind(const FastCall& call, std::span<PyObject*> slots) const {
+        return bind(call.args, call.nargs, call.kwnames, slots);
+    }
+    bool bind(const TupleCall& call, std::span<PyObject*> slots) const { return bind(call.args, call.kwargs, slots); }
 
     // Vectorcall convention (METH_FASTCALL | METH_KEYWORDS).
     bool bind(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, std::span<PyObject*> slots) const;
@@ -44,5 +65,40 @@ private:
     size_t positional_only_;
     size_t positional_count_;  // parameters that accept a position
 };
+
+// Where one parameter's value goes and how it is converted.
+template <class T, class Convert>
+struct Into {
+    T& out;
+    Convert convert;
+};
+template <class T, class Convert>
+Into<T, Convert> into(T& out, Convert convert) {
+    return {out, convert};
+}
+
+// Keeps the argument object itself (borrowed), for arguments read later.
+inline bool as_object(PyObject* value, PyObject*& out) {
+    out = value;
+    return true;
+}
+
+// Binds a call to `signature` and converts each given argument into its target, in
+// parameter order; absent optional arguments keep their targets' values. A failed
+// conversion raises its own exception with the note naming the argument.
+template <class Call, class... Targets>
+bool parse_arguments(const Signature& signature, const Call& call, Targets... targets) {
+    std::array<PyObject*, sizeof...(Targets)> slots{};
+    if (signature.size() != sizeof...(Targets)) panic("argument targets do not match the signature");
+    if (!signature.bind(call, slots)) return false;
+    size_t index = 0;
+    const auto convert_next = [&](auto& target) {
+        const size_t i = index++;
+        if (!slots[i] || target.convert(slots[i], target.out)) return true;
+        add_argument_note(signature.name(i));
+        return false;
+    };
+    return (convert_next(targets) && ...);
+}
 
 }  // namespace orbweave::py

@@ -5,7 +5,6 @@
 #include <Python.h>
 
 #include <cstdint>
-#include <utility>
 
 #include "binding/errors.hpp"
 #include "time/instant.hpp"
@@ -39,14 +38,5 @@ bool to_instant_range(PyObject* value, InstantRange& out);
 PyObject* from_f64(double value);
 PyObject* from_u64(uint64_t value);
 PyObject* from_text(std::string_view text);
-
-// Converts one bound argument with `convert`; on failure the exception gets the note
-// "while processing '<name>'".
-template <class T, class Convert>
-bool convert_argument(PyObject* value, const char* name, T& out, Convert convert) {
-    if (convert(value, out)) return true;
-    add_argument_note(name);
-    return false;
-}
 
 }  // namespace orbweave::py

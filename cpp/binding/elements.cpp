@@ -126,13 +126,6 @@ bool to_classification(PyObject* value, sgp4::Classification& out) {
     return true;
 }
 
-// Converts the argument in `slot` when it was given; absent optional ones keep the
-// record's default.
-template <class T, class Convert>
-bool convert_optional(PyObject* slot, const char* name, T& out, Convert convert) {
-    return !slot || convert_argument(slot, name, out, convert);
-}
-
 PyObject* elements_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
         static const Signature signature(
@@ -143,27 +136,15 @@ PyObject* elements_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
              {"classification", false}, {"international_designator", false}, {"element_set_number", false},
              {"ephemeris_type", false}},
             0, 0);
-        std::array<PyObject*, 17> s;
-        if (!signature.bind(args, kwargs, s)) return nullptr;
         ElementRecord r;
-        const bool converted =
-            convert_argument(s[0], "norad_id", r.norad_id, to_u64) &&
-            convert_argument(s[1], "epoch", r.epoch, to_instant) &&
-            convert_argument(s[2], "mean_motion", r.mean_motion, to_f64) &&
-            convert_argument(s[3], "eccentricity", r.eccentricity, to_f64) &&
-            convert_argument(s[4], "inclination", r.inclination, to_f64) &&
-            convert_argument(s[5], "right_ascension", r.right_ascension, to_f64) &&
-            convert_argument(s[6], "argument_of_perigee", r.argument_of_perigee, to_f64) &&
-            convert_argument(s[7], "mean_anomaly", r.mean_anomaly, to_f64) &&
-            convert_argument(s[8], "mean_motion_dot", r.mean_motion_dot, to_f64) &&
-            convert_optional(s[9], "mean_motion_ddot", r.mean_motion_ddot, to_f64) &&
-            convert_optional(s[10], "drag_term", r.drag_term, to_f64) &&
-            convert_optional(s[11], "revolution_number", r.revolution_number, to_u64) &&
-            convert_optional(s[12], "object_name", r.object_name, to_optional_text) &&
-            convert_optional(s[13], "classification", r.classification, to_classification) &&
-            convert_optional(s[14], "international_designator", r.international_designator, to_optional_text) &&
-            convert_optional(s[15], "element_set_number", r.element_set_number, to_u64) &&
-            convert_optional(s[16], "ephemeris_type", r.ephemeris_type, to_u8);
+        const bool converted = parse_arguments(
+            signature, TupleCall{args, kwargs}, into(r.norad_id, to_u64), into(r.epoch, to_instant),
+            into(r.mean_motion, to_f64), into(r.eccentricity, to_f64), into(r.inclination, to_f64),
+            into(r.right_ascension, to_f64), into(r.argument_of_perigee, to_f64), into(r.mean_anomaly, to_f64),
+            into(r.mean_motion_dot, to_f64), into(r.mean_motion_ddot, to_f64), into(r.drag_term, to_f64),
+            into(r.revolution_number, to_u64), into(r.object_name, to_optional_text),
+            into(r.classification, to_classification), into(r.international_designator, to_optional_text),
+            into(r.element_set_number, to_u64), into(r.ephemeris_type, to_u8));
         if (!converted) return nullptr;
         return new_instance<ElementsValue>(reinterpret_cast<PyObject*>(type), ElementsValue{std::move(r)});
     });
@@ -181,10 +162,8 @@ PyObject* elements_from_text(std::string_view text) {
 PyObject* elements_from_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
         static const Signature signature("Elements.from_json()", {{"json"}});
-        std::array<PyObject*, 1> s;
-        if (!signature.bind(args, nargs, kwnames, s)) return nullptr;
         std::string text;
-        if (!convert_argument(s[0], "json", text, to_text)) return nullptr;
+        if (!parse_arguments(signature, FastCall{args, nargs, kwnames}, into(text, to_text))) return nullptr;
         return elements_from_text(text);
     });
 }
@@ -192,11 +171,11 @@ PyObject* elements_from_json(PyObject*, PyObject* const* args, Py_ssize_t nargs,
 PyObject* elements_from_dict(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
         static const Signature signature("Elements.from_dict()", {{"data"}});
-        std::array<PyObject*, 1> s;
-        if (!signature.bind(args, nargs, kwnames, s)) return nullptr;
+        PyObject* data = nullptr;
+        if (!parse_arguments(signature, FastCall{args, nargs, kwnames}, into(data, as_object))) return nullptr;
         Ref json = Ref::steal(PyImport_ImportModule("json"));
         if (!json) return nullptr;
-        Ref dumped = Ref::steal(PyObject_CallMethod(json.get(), "dumps", "(O)", s[0]));
+        Ref dumped = Ref::steal(PyObject_CallMethod(json.get(), "dumps", "(O)", data));
         if (!dumped) return nullptr;
         std::string text;
         if (!to_text(dumped.get(), text)) return nullptr;

@@ -30,10 +30,8 @@ PyObject* wrap(PyObject* type, std::expected<Predictor, CoreError> made) {
 PyObject* predictor_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
         static const Signature signature("Predictor()", {{"elements"}});
-        std::array<PyObject*, 1> s;
-        if (!signature.bind(args, kwargs, s)) return nullptr;
         sgp4::ElementRecord record;
-        if (!convert_argument(s[0], "elements", record, to_element_record)) return nullptr;
+        if (!parse_arguments(signature, TupleCall{args, kwargs}, into(record, to_element_record))) return nullptr;
         return wrap(reinterpret_cast<PyObject*>(type), Predictor::from_elements(std::move(record)));
     });
 }
@@ -41,10 +39,8 @@ PyObject* predictor_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
 PyObject* predictor_from_tle(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
         static const Signature signature("Predictor.from_tle()", {{"tle"}});
-        std::array<PyObject*, 1> s;
-        if (!signature.bind(args, nargs, kwnames, s)) return nullptr;
         TleValue tle;
-        if (!convert_argument(s[0], "tle", tle, to_tle_value)) return nullptr;
+        if (!parse_arguments(signature, FastCall{args, nargs, kwnames}, into(tle, to_tle_value))) return nullptr;
         return wrap(predictor_type(), Predictor::from_tle(tle.satellite_name, tle.line_1, tle.line_2));
     });
 }
@@ -52,10 +48,8 @@ PyObject* predictor_from_tle(PyObject*, PyObject* const* args, Py_ssize_t nargs,
 PyObject* predictor_propagate(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
         static const Signature signature("Predictor.propagate()", {{"t"}});
-        std::array<PyObject*, 1> s;
-        if (!signature.bind(args, nargs, kwnames, s)) return nullptr;
         time::Instant t;
-        if (!convert_argument(s[0], "t", t, to_instant)) return nullptr;
+        if (!parse_arguments(signature, FastCall{args, nargs, kwnames}, into(t, to_instant))) return nullptr;
         auto state = predictor_of(self).propagate(t);
         if (!state) return raise_core_error(state.error());
         return new_state_vector_teme(*state);
@@ -65,10 +59,8 @@ PyObject* predictor_propagate(PyObject* self, PyObject* const* args, Py_ssize_t 
 PyObject* predictor_tle_age_seconds(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
         static const Signature signature("Predictor.tle_age_seconds()", {{"now"}});
-        std::array<PyObject*, 1> s;
-        if (!signature.bind(args, nargs, kwnames, s)) return nullptr;
         time::Instant now;
-        if (!convert_argument(s[0], "now", now, to_instant)) return nullptr;
+        if (!parse_arguments(signature, FastCall{args, nargs, kwnames}, into(now, to_instant))) return nullptr;
         return PyFloat_FromDouble(predictor_of(self).tle_age_seconds(now));
     });
 }

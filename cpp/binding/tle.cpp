@@ -24,12 +24,9 @@ constexpr const char* kToElementsDoc =
 PyObject* tle_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
         static const Signature signature("Tle()", {{"satellite_name"}, {"line_1"}, {"line_2"}});
-        std::array<PyObject*, 3> s;
-        if (!signature.bind(args, kwargs, s)) return nullptr;
         TleValue value;
-        if (!convert_argument(s[0], "satellite_name", value.satellite_name, to_text) ||
-            !convert_argument(s[1], "line_1", value.line_1, to_text) ||
-            !convert_argument(s[2], "line_2", value.line_2, to_text))
+        if (!parse_arguments(signature, TupleCall{args, kwargs}, into(value.satellite_name, to_text),
+                             into(value.line_1, to_text), into(value.line_2, to_text)))
             return nullptr;
         return new_instance<TleValue>(reinterpret_cast<PyObject*>(type), std::move(value));
     });
@@ -38,8 +35,7 @@ PyObject* tle_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
 PyObject* tle_to_elements(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
         static const Signature signature("Tle.to_elements()", {});
-        std::array<PyObject*, 0> s;
-        if (!signature.bind(args, nargs, kwnames, s)) return nullptr;
+        if (!parse_arguments(signature, FastCall{args, nargs, kwnames})) return nullptr;
         const TleValue& tle = value_of<TleValue>(self);
         auto record = sgp4::read_tle(tle.satellite_name, tle.line_1, tle.line_2);
         if (!record) {

@@ -35,11 +35,9 @@ struct StateValue {
 PyObject* vec3_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
         static const Signature signature("Vec3()", {{"x"}, {"y"}, {"z"}});
-        std::array<PyObject*, 3> s;
-        if (!signature.bind(args, kwargs, s)) return nullptr;
         Vec3 v;
-        if (!convert_argument(s[0], "x", v.x, to_f64) || !convert_argument(s[1], "y", v.y, to_f64) ||
-            !convert_argument(s[2], "z", v.z, to_f64))
+        if (!parse_arguments(signature, TupleCall{args, kwargs}, into(v.x, to_f64), into(v.y, to_f64),
+                             into(v.z, to_f64)))
             return nullptr;
         return new_instance<Vec3Value>(reinterpret_cast<PyObject*>(type), Vec3Value{v});
     });

@@ -16,11 +16,9 @@ constexpr const char* kDeprecatedDurationSeconds = "duration_seconds is deprecat
 PyObject* interval_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
         static const Signature signature("Interval()", {{"start"}, {"end"}});
-        std::array<PyObject*, 2> slots;
-        if (!signature.bind(args, kwargs, slots)) return nullptr;
         Window window;
-        if (!convert_argument(slots[0], "start", window.start, to_instant) ||
-            !convert_argument(slots[1], "end", window.end, to_instant))
+        if (!parse_arguments(signature, TupleCall{args, kwargs}, into(window.start, to_instant),
+                             into(window.end, to_instant)))
             return nullptr;
         return new_instance<Window>(reinterpret_cast<PyObject*>(type), window);
     });
@@ -64,10 +62,8 @@ namespace window_detail {
 PyObject* intersection(const Signature& signature, const Window& self, PyObject* const* args, Py_ssize_t nargs,
                        PyObject* kwnames) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-        std::array<PyObject*, 1> slots;
-        if (!signature.bind(args, nargs, kwnames, slots)) return nullptr;
         InstantRange other;
-        if (!convert_argument(slots[0], "other", other, to_instant_range)) return nullptr;
+        if (!parse_arguments(signature, FastCall{args, nargs, kwnames}, into(other, to_instant_range))) return nullptr;
         const Window overlap{std::max(self.start, other.start), std::min(self.end, other.end)};
         if (!(overlap.start < overlap.end)) Py_RETURN_NONE;
         return new_interval(overlap);

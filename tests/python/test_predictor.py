@@ -72,6 +72,22 @@ class TestConstruction:
             Predictor(Elements(**{**ISS, **change}))
         assert str(info.value) == message
 
+    @pytest.mark.parametrize("field, value", [("mean_motion", math.nan), ("mean_motion", math.inf),
+                                              ("eccentricity", math.nan), ("inclination", math.nan)])
+    def test_non_finite_orbit_shape_is_refused(self, field, value):
+        with pytest.raises(ValueError, match="^SGP4 elements error: "):
+            Predictor(Elements(**{**ISS, field: value}))
+
+    @pytest.mark.parametrize("field", ["drag_term", "right_ascension", "argument_of_perigee", "mean_anomaly"])
+    def test_non_finite_angles_or_drag_never_give_a_finite_state(self, field):
+        predictor = Predictor(Elements(**{**ISS, field: math.nan}))
+        try:
+            values = state(predictor, EPOCH + dt.timedelta(minutes=10))
+        except RuntimeError as error:
+            assert str(error).startswith("SGP4 propagation error: ")
+        else:
+            assert not all(math.isfinite(v) for v in values)
+
     def test_zero_eccentricity_is_accepted(self):
         Predictor(Elements(**{**ISS, "eccentricity": 0.0})).propagate(EPOCH)
 

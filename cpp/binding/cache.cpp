@@ -40,7 +40,7 @@ bool init_names() {
         {&n.microsecond, "microsecond"}, {&n.tzinfo, "tzinfo"}, {&n.days, "days"},
         {&n.seconds, "seconds"}, {&n.microseconds, "microseconds"}, {&n.start, "start"},
         {&n.end, "end"},       {&n.add_note, "add_note"}, {&n.name, "__name__"},
-        {&n.module, "__module__"},
+        {&n.module, "__module__"}, {&n.reduce, "__reduce__"},
     };
     for (const Entry& entry : entries) {
         if (*entry.slot) continue;

@@ -19,7 +19,7 @@ const DatetimeApi* datetime_api();
 struct Names {
     PyObject *year, *month, *day, *hour, *minute, *second, *microsecond, *tzinfo;
     PyObject *days, *seconds, *microseconds;
-    PyObject *start, *end, *add_note, *name, *module;
+    PyObject *start, *end, *add_note, *name, *module, *reduce;
 };
 // Creates the names once; called by the module's execution step, so every later
 // call of `names()` finds them. False with an exception set on failure.

@@ -1,5 +1,6 @@
 #include "binding/convert.hpp"
 
+#include <initializer_list>
 #include <string>
 
 #include "binding/cache.hpp"
@@ -44,29 +45,86 @@ bool is_numpy_bool(PyObject* value) {
     return m == "numpy" && (n == "bool_" || n == "bool");
 }
 
+// Calls `type` with integer arguments and, when given, one more object argument.
+PyObject* call_with_numbers(PyObject* type, std::initializer_list<long long> numbers, PyObject* last = nullptr) {
+    const auto count = static_cast<Py_ssize_t>(numbers.size());
+    Ref arguments = Ref::steal(PyTuple_New(count + (last ? 1 : 0)));
+    if (!arguments) return nullptr;
+    Py_ssize_t i = 0;
+    for (long long number : numbers) {
+        PyObject* item = PyLong_FromLongLong(number);
+        if (!item || PyTuple_SetItem(arguments.get(), i++, item) < 0) return nullptr;
+    }
+    if (last) {
+        Py_INCREF(last);
+        if (PyTuple_SetItem(arguments.get(), count, last) < 0) return nullptr;
+    }
+    return PyObject_Call(type, arguments.get(), nullptr);
+}
+
+// The calendar fields of a datetime, read through its attributes (works for any
+// subclass).
+bool read_datetime_fields(PyObject* value, long long (&fields)[7]) {
+    const Names& n = names();
+    PyObject* const field_names[7] = {n.year, n.month, n.day, n.hour, n.minute, n.second, n.microsecond};
+    for (int i = 0; i < 7; ++i)
+        if (!int_attribute(value, field_names[i], fields[i])) return false;
+    return true;
+}
+
+// Fast path for an exact datetime: its pickle state is ten bytes (year high, year
+// low, month, day, hour, minute, second, microsecond as three bytes) and the tzinfo,
+// obtained with one call instead of eight attribute reads.
+bool read_datetime_state(PyObject* value, long long (&fields)[7], Ref& tzinfo) {
+    Ref reduced = Ref::steal(PyObject_CallMethodObjArgs(value, names().reduce, nullptr));
+    if (!reduced) return false;
+    PyObject* state = PyTuple_Check(reduced.get()) && PyTuple_Size(reduced.get()) == 2
+                          ? PyTuple_GetItem(reduced.get(), 1) : nullptr;
+    PyObject* bytes = state && PyTuple_Check(state) && PyTuple_Size(state) >= 1 ? PyTuple_GetItem(state, 0) : nullptr;
+    if (!bytes || !PyBytes_Check(bytes) || PyBytes_Size(bytes) != 10) {
+        PyErr_Clear();
+        return false;
+    }
+    const auto* b = reinterpret_cast<const unsigned char*>(PyBytes_AsString(bytes));
+    fields[0] = b[0] * 256 + b[1];
+    fields[1] = b[2] & 0x7f;  // the high bit carries `fold` in newer pickle protocols
+    fields[2] = b[3];
+    fields[3] = b[4];
+    fields[4] = b[5];
+    fields[5] = b[6];
+    fields[6] = (b[7] << 16) | (b[8] << 8) | b[9];
+    tzinfo = Ref::borrow(PyTuple_Size(state) == 2 ? PyTuple_GetItem(state, 1) : Py_None);
+    return true;
+}
+
 }  // namespace
 
 bool to_instant(PyObject* value, time::Instant& out) {
     const DatetimeApi* api = datetime_api();
     if (!api) return false;
-    const int instance = is_instance(value, api->datetime_type);
-    if (instance < 0) return false;
-    if (instance == 0) return wrong_type(value, "datetime");
-    Ref tzinfo = Ref::steal(PyObject_GetAttr(value, names().tzinfo));
-    if (!tzinfo) return false;
+    long long fields[7];
+    Ref tzinfo;
+    bool have_fields = false;
+    if (reinterpret_cast<PyObject*>(Py_TYPE(value)) == api->datetime_type) {
+        have_fields = read_datetime_state(value, fields, tzinfo);
+        if (PyErr_Occurred()) return false;
+    }
+    if (!have_fields) {
+        const int instance = is_instance(value, api->datetime_type);
+        if (instance < 0) return false;
+        if (instance == 0) return wrong_type(value, "datetime");
+        tzinfo = Ref::steal(PyObject_GetAttr(value, names().tzinfo));
+        if (!tzinfo) return false;
+    }
     if (tzinfo.get() == Py_None) return raise(PyExc_TypeError, "expected a datetime with non-None tzinfo");
     const int utc = PyObject_RichCompareBool(tzinfo.get(), api->utc, Py_EQ);
     if (utc < 0) return false;
     if (utc == 0) return raise(PyExc_ValueError, "expected datetime.timezone.utc");
-    const Names& n = names();
-    long long fields[7];
-    PyObject* const field_names[7] = {n.year, n.month, n.day, n.hour, n.minute, n.second, n.microsecond};
-    for (int i = 0; i < 7; ++i)
-        if (!int_attribute(value, field_names[i], fields[i])) return false;
+    if (!have_fields && !read_datetime_fields(value, fields)) return false;
     auto civil = time::Instant::from_civil(fields[0], static_cast<unsigned>(fields[1]), static_cast<unsigned>(fields[2]),
-                                             static_cast<unsigned>(fields[3]), static_cast<unsigned>(fields[4]),
-                                             static_cast<unsigned>(fields[5]),
-                                             static_cast<uint32_t>(fields[6]) * 1000u);
+                                           static_cast<unsigned>(fields[3]), static_cast<unsigned>(fields[4]),
+                                           static_cast<unsigned>(fields[5]),
+                                           static_cast<uint32_t>(fields[6]) * 1000u);
     // A datetime subclass could report fields outside the calendar.
     if (!civil || fields[6] < 0 || fields[6] > 999'999)
         return raise(PyExc_ValueError, "datetime fields are outside the calendar");
@@ -80,9 +138,9 @@ PyObject* from_instant(time::Instant t) {
     const time::CivilTime c = t.civil();
     uint32_t nanos = c.nanosecond;
     if (t.is_leap_second()) nanos -= static_cast<uint32_t>(time::kNanosPerSecond);
-    Ref result = Ref::steal(PyObject_CallFunction(api->datetime_type, "LIIIIIIO", static_cast<long long>(c.year),
-                                                  c.month, c.day, c.hour, c.minute, c.second, nanos / 1000u,
-                                                  api->utc));
+    Ref result = Ref::steal(call_with_numbers(api->datetime_type,
+                                              {c.year, c.month, c.day, c.hour, c.minute, c.second, nanos / 1000u},
+                                              api->utc));
     if (result && t.is_leap_second() && PyErr_WarnEx(PyExc_UserWarning, kLeapSecondWarning, 0) < 0)
         PyErr_WriteUnraisable(nullptr);
     return result.release();
@@ -108,9 +166,9 @@ PyObject* from_duration(time::Duration d) {
     const DatetimeApi* api = datetime_api();
     if (!api) return nullptr;
     const int64_t seconds = d.truncated_seconds();
-    return PyObject_CallFunction(api->timedelta_type, "LLL", static_cast<long long>(seconds / time::kSecondsPerDay),
-                                 static_cast<long long>(seconds % time::kSecondsPerDay),
-                                 static_cast<long long>(d.truncated_subsec_nanos() / 1000));
+    return call_with_numbers(api->timedelta_type,
+                             {seconds / time::kSecondsPerDay, seconds % time::kSecondsPerDay,
+                              d.truncated_subsec_nanos() / 1000});
 }
 
 bool to_f64(PyObject* value, double& out) {

@@ -1,9 +1,7 @@
 #include "sgp4/text_numbers.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <charconv>
-#include <cstring>
 #include <limits>
 #include <optional>
 #include <type_traits>
@@ -33,6 +31,15 @@ std::expected<T, NumberTextError> parse_integer(std::string_view text) {
         // An unsigned type keeps the `-`, which then fails as a digit.
     }
     T value = 0;
+    if (text.size() <= static_cast<size_t>(std::numeric_limits<T>::digits10)) {
+        // Too few digits to leave the type's range: no overflow checks needed.
+        for (const char c : text) {
+            if (!is_digit(c)) return fail(Kind::InvalidDigit);
+            const T digit = static_cast<T>(c - '0');
+            value = static_cast<T>(negative ? value * T{10} - digit : value * T{10} + digit);
+        }
+        return value;
+    }
     for (const char c : text) {
         if (!is_digit(c)) return fail(Kind::InvalidDigit);
         const T digit = static_cast<T>(c - '0');
@@ -53,82 +60,50 @@ bool equals_ignoring_case(std::string_view text, std::string_view lower_word) {
     return true;
 }
 
-// Eight ASCII digits at once, the first in the lowest byte (little-endian load).
-bool is_eight_digits(uint64_t chunk) {
-    return ((chunk & 0xF0F0F0F0F0F0F0F0) | (((chunk + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0) >> 4)) ==
-           0x3333333333333333;
+size_t count_leading_zeros(std::string_view digits) {
+    size_t zeros = 0;
+    while (zeros < digits.size() && digits[zeros] == '0') ++zeros;
+    return zeros;
 }
 
-uint64_t eight_digits_value(uint64_t chunk) {
-    constexpr uint64_t kMask = 0x000000FF000000FF;
-    constexpr uint64_t kMul1 = 0x000F424000000064;  // 100 + (1000000 << 32)
-    constexpr uint64_t kMul2 = 0x0000271000000001;  // 1 + (10000 << 32)
-    chunk -= 0x3030303030303030;
-    chunk = (chunk * 10) + (chunk >> 8);  // pairs of digits
-    return (((chunk & kMask) * kMul1) + (((chunk >> 16) & kMask) * kMul2)) >> 32;
-}
-
-size_t decimal_length(uint64_t value) {
-    size_t length = 0;
-    for (; value != 0; value /= 10) ++length;
-    return length;
-}
-
-// A literal digits[.digits][(e|E)[sign]digits], read in one pass that also gathers
-// what the fast conversion and the range check need.
+// A literal digits[.digits][(e|E)[sign]digits], read in one pass that also
+// accumulates the mantissa digits for the fast conversion.
 struct DecimalLiteral {
-    uint64_t significand = 0;        // all mantissa digits; meaningful up to kMaxExactDigits
-    size_t significant_digits = 0;   // digits from the first non-zero one on
-    size_t integer_significant = 0;  // of which before the point
-    size_t fraction_digits = 0;
-    int64_t exponent = 0;            // saturated far beyond any double's range
+    std::string_view integer_digits;
+    std::string_view fraction_digits;
+    uint64_t significand = 0;  // all mantissa digits; wraps when there are too many to use
+    int64_t exponent = 0;      // saturated far beyond any double's range
 
-    static constexpr size_t kMaxExactDigits = 15;  // below 2^53
+    // Digits from the first non-zero one on, and the decimal exponent of that digit
+    // (which tells an overflow from an underflow when the value leaves the double
+    // range). No significant digits means the value is zero.
+    struct Significance {
+        size_t digits = 0;
+        int64_t leading_exponent = 0;
+    };
 
-    // Accumulates digits from `at`, returning where they stop. A significand that
-    // wraps past 2^64 has more than kMaxExactDigits digits and is never used.
-    const char* read_digits(const char* at, const char* end) {
-        // Locals, not members: stores through `this` could alias the text and
-        // would force a reload per digit.
-        uint64_t value = significand;
-        size_t significant = significant_digits;
-        if constexpr (std::endian::native == std::endian::little) {
-            uint64_t chunk = 0;
-            while (end - at >= 8 && (std::memcpy(&chunk, at, 8), is_eight_digits(chunk))) {
-                const uint64_t eight = eight_digits_value(chunk);
-                value = value * 100'000'000 + eight;
-                significant = significant > 0 ? significant + 8 : decimal_length(eight);
-                at += 8;
-            }
+    Significance significance() const {
+        const size_t integer_zeros = count_leading_zeros(integer_digits);
+        if (integer_zeros < integer_digits.size()) {
+            const size_t integer_significant = integer_digits.size() - integer_zeros;
+            return {integer_significant + fraction_digits.size(),
+                    exponent + static_cast<int64_t>(integer_significant) - 1};
         }
-        for (; at != end; ++at) {
-            const unsigned digit = static_cast<unsigned>(static_cast<unsigned char>(*at)) - '0';
-            if (digit > 9) break;
-            value = value * 10 + digit;
-            significant += significant > 0 || digit != 0;
-        }
-        significand = value;
-        significant_digits = significant;
-        return at;
+        const size_t fraction_zeros = count_leading_zeros(fraction_digits);
+        if (fraction_zeros == fraction_digits.size()) return {};
+        return {fraction_digits.size() - fraction_zeros, exponent - static_cast<int64_t>(fraction_zeros) - 1};
     }
 
-    // Decimal exponent of the leading significant digit; tells an overflow from an
-    // underflow when the value leaves the double range.
-    int64_t leading_digit_exponent() const {
-        if (integer_significant > 0) return exponent + static_cast<int64_t>(integer_significant) - 1;
-        const size_t leading_fraction_zeros = fraction_digits - significant_digits;
-        return exponent - static_cast<int64_t>(leading_fraction_zeros) - 1;
-    }
-
-    // Clinger's fast path: when the significant digits fit in 53 bits and the power
-    // of ten is itself exact in a double, one correctly rounded multiplication or
-    // division gives the correctly rounded value.
-    std::optional<double> exact_value() const {
+    // Clinger's fast path: when at most 15 significant digits (below 2^53) meet a
+    // power of ten that is itself exact in a double, one correctly rounded
+    // multiplication or division gives the correctly rounded value.
+    std::optional<double> exact_value(size_t significant_digits) const {
         static constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        constexpr size_t kMaxExactDigits = 15;
         constexpr int64_t kLargestExactPower = 22;
-        const int64_t power = exponent - static_cast<int64_t>(fraction_digits);
+        const int64_t power = exponent - static_cast<int64_t>(fraction_digits.size());
         if (significant_digits > kMaxExactDigits || power < -kLargestExactPower || power > kLargestExactPower)
             return std::nullopt;
         const double value = static_cast<double>(significand);
@@ -136,21 +111,59 @@ struct DecimalLiteral {
     }
 };
 
+// Reads decimal digits from `at`, accumulating them into `value` (which may wrap;
+// leading zeros add nothing), and returns where they stop.
+const char* accumulate_digits(const char* at, const char* end, uint64_t& value) {
+    uint64_t accumulated = value;  // a local: stores through the reference could alias the text
+    for (; at != end; ++at) {
+        const unsigned digit = static_cast<unsigned>(static_cast<unsigned char>(*at)) - '0';
+        if (digit > 9) break;
+        accumulated = accumulated * 10 + digit;
+    }
+    value = accumulated;
+    return at;
+}
+
+// The common plain form, digits with at most one point and no exponent, holding at
+// most 15 significant digits and 22 decimals: converted exactly in one loop. Anything
+// else returns nullopt and takes the general path.
+std::optional<double> plain_short_decimal(std::string_view text) {
+    static constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    uint64_t significand = 0;
+    size_t digits = 0, leading_zeros = 0, fraction_digits = 0;
+    bool after_point = false;
+    for (const char c : text) {
+        const unsigned digit = static_cast<unsigned>(static_cast<unsigned char>(c)) - '0';
+        if (digit <= 9) {
+            significand = significand * 10 + digit;
+            ++digits;
+            leading_zeros += significand == 0;
+            fraction_digits += after_point;
+        } else if (c == '.' && !after_point) {
+            after_point = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0 || digits - leading_zeros > 15 || fraction_digits > 22) return std::nullopt;
+    return static_cast<double>(significand) / kExactPowersOfTen[fraction_digits];
+}
+
 std::optional<DecimalLiteral> scan_decimal(std::string_view text) {
     DecimalLiteral literal;
     const char* at = text.data();
     const char* const end = at + text.size();
-    const char* const integer_end = literal.read_digits(at, end);
-    bool any_digit = integer_end != at;
-    literal.integer_significant = literal.significant_digits;
+    const char* const integer_end = accumulate_digits(at, end, literal.significand);
+    literal.integer_digits = std::string_view(at, integer_end);
     at = integer_end;
     if (at != end && *at == '.') {
-        const char* const fraction_end = literal.read_digits(++at, end);
-        literal.fraction_digits = static_cast<size_t>(fraction_end - at);
-        any_digit = any_digit || fraction_end != at;
+        const char* const fraction_end = accumulate_digits(++at, end, literal.significand);
+        literal.fraction_digits = std::string_view(at, fraction_end);
         at = fraction_end;
     }
-    if (!any_digit) return std::nullopt;
+    if (literal.integer_digits.empty() && literal.fraction_digits.empty()) return std::nullopt;
     if (at == end) return literal;
     if (*at != 'e' && *at != 'E') return std::nullopt;
     ++at;
@@ -197,15 +210,17 @@ std::expected<double, NumberTextError> parse_f64(std::string_view text) {
         return fail(Kind::InvalidFloat);
     }
 
+    if (const auto plain = plain_short_decimal(text)) return sign(*plain);
     const auto literal = scan_decimal(text);
     if (!literal) return fail(Kind::InvalidFloat);
-    if (literal->significant_digits == 0) return sign(0.0);
-    if (const auto exact = literal->exact_value()) return sign(*exact);
+    const auto significance = literal->significance();
+    if (significance.digits == 0) return sign(0.0);
+    if (const auto exact = literal->exact_value(significance.digits)) return sign(*exact);
 
     double magnitude = 0.0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), magnitude);
     if (error == std::errc::result_out_of_range)
-        magnitude = literal->leading_digit_exponent() > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+        magnitude = significance.leading_exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     else if (error != std::errc{} || end != text.data() + text.size())
         return fail(Kind::InvalidFloat);  // unreachable once the shape is checked
     return sign(magnitude);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <optional>
 #include <type_traits>
@@ -64,9 +63,11 @@ CodePoint decode_utf8(std::string_view text, size_t at) {
     return {value, length};
 }
 
+bool is_ascii(char c) { return static_cast<unsigned char>(c) < 0x80; }
+
 bool is_valid_utf8(std::string_view text) {
     for (size_t at = 0; at < text.size();) {
-        const size_t length = decode_utf8(text, at).length;
+        const size_t length = is_ascii(text[at]) ? 1 : decode_utf8(text, at).length;
         if (length == 0) return false;
         at += length;
     }
@@ -82,15 +83,15 @@ bool is_unicode_whitespace(char32_t c) {
 
 // Trims Unicode whitespace at both ends of text already known to be valid UTF-8.
 std::string_view trim_unicode_whitespace(std::string_view text) {
-    while (!text.empty()) {
-        const CodePoint first = decode_utf8(text, 0);
-        if (!is_unicode_whitespace(first.value)) break;
-        text.remove_prefix(first.length);
-    }
+    const auto whitespace_at = [&text](size_t at) {
+        return is_ascii(text[at]) ? is_unicode_whitespace(static_cast<char32_t>(text[at]))
+                                  : is_unicode_whitespace(decode_utf8(text, at).value);
+    };
+    while (!text.empty() && whitespace_at(0)) text.remove_prefix(is_ascii(text[0]) ? 1 : decode_utf8(text, 0).length);
     while (!text.empty()) {
         size_t last = text.size() - 1;
         while (last > 0 && (static_cast<unsigned char>(text[last]) & 0xC0) == 0x80) --last;
-        if (!is_unicode_whitespace(decode_utf8(text, last).value)) break;
+        if (!whitespace_at(last)) break;
         text.remove_suffix(text.size() - last);
     }
     return text;
@@ -111,6 +112,12 @@ uint32_t saturate_to_u32(double value) {
 uint16_t checksum_weight(char c) {
     const auto digit = static_cast<uint8_t>(static_cast<uint8_t>(c) - '0');
     return digit <= 9 ? digit : static_cast<uint16_t>(c == '-');
+}
+
+// Nearest integer to a value in [0, 2^53), halves rounded up.
+uint64_t round_half_away_from_zero(double non_negative) {
+    const auto whole = static_cast<int64_t>(non_negative);  // signed: the cheaper conversion
+    return static_cast<uint64_t>(non_negative - static_cast<double>(whole) >= 0.5 ? whole + 1 : whole);
 }
 
 // 10^exponent for every signed 8-bit exponent, from the C library's pow once.
@@ -142,11 +149,26 @@ std::optional<uint64_t> alpha5_leading_value(char c) {
 
 // ---- the reader -------------------------------------------------------------
 
+struct InternationalDesignator {
+    int64_t year = 0;  // 0 when the designator is absent
+    std::string_view piece;
+
+    // "1998-067A"; the year always has four digits (1957 to 2056).
+    void write_to(std::optional<std::string>& target) const {
+        if (year == 0) return;
+        std::string& designator = target.emplace(5 + piece.size(), '-');
+        for (int64_t rest = year, at = 3; at >= 0; --at, rest /= 10)
+            designator[static_cast<size_t>(at)] = static_cast<char>('0' + rest % 10);
+        piece.copy(designator.data() + 5, piece.size());
+    }
+};
+
 struct Line {
     std::string_view text;
     TleErrorLine which;
 
-    std::string_view field(size_t start, size_t end) const { return text.substr(start, end - start); }
+    // Unchecked: fields are read only after the line's length has been checked.
+    std::string_view field(size_t start, size_t end) const { return {text.data() + start, end - start}; }
 };
 
 // Reads fields in order and keeps the first fault. Once a fault is recorded every
@@ -211,22 +233,14 @@ public:
 
     // Launch year (two digits, pivoted), launch number and piece: "98067A  " becomes
     // "1998-067A"; blank columns mean no designator.
-    std::optional<std::string> international_designator(const Line& line) {
+    InternationalDesignator international_designator(const Line& line) {
         constexpr size_t start = 9, year_end = 11, end = 17;
-        if (!ok()) return std::nullopt;
-        const std::string_view whole = line.field(start, end);
-        if (trim_leading_whitespace(whole).empty()) return std::nullopt;
+        if (!ok() || trim_leading_whitespace(line.field(start, end)).empty()) return {};
         const auto two_digit_year = two_digit_field(line, start, Kind::ExpectedInteger);
-        const std::string_view rest = line.field(year_end, end);
-        if (ok() && !is_valid_utf8(rest)) fail(Kind::ExpectedString, line.which, year_end, end);
-        if (!ok()) return std::nullopt;
-        std::array<char, 8> year_text{};
-        const auto written = std::to_chars(year_text.data(), year_text.data() + year_text.size(),
-                                           year_from_two_digits(two_digit_year));
-        std::string designator(year_text.data(), written.ptr);
-        designator += '-';
-        designator += trim_unicode_whitespace(rest);
-        return designator;
+        const std::string_view piece = line.field(year_end, end);
+        if (ok() && !is_valid_utf8(piece)) fail(Kind::ExpectedString, line.which, year_end, end);
+        if (!ok()) return {};
+        return {year_from_two_digits(two_digit_year), trim_unicode_whitespace(piece)};
     }
 
     // Two-digit year and day of year with its fraction; the fraction of the day
@@ -238,17 +252,17 @@ public:
         if (!ok()) return time::Instant::unix_epoch();
 
         const int64_t year = year_from_two_digits(two_digit_year);
-        const double whole_day = std::trunc(day);
-        const uint32_t ordinal = saturate_to_u32(whole_day);
+        const uint32_t ordinal = saturate_to_u32(day);  // the cast truncates toward zero
         if (ordinal < 1 || ordinal > (time::is_leap_year(year) ? 366U : 365U)) {
             fail(Kind::FromYoOptFailed, line.which, year_start, day_start);
             return time::Instant::unix_epoch();
         }
 
-        const double seconds = (day - whole_day) * 86400.0;
-        const double whole_seconds = std::trunc(seconds);
-        uint64_t second_of_day = saturate_to_u32(whole_seconds);
-        uint64_t nanosecond = saturate_to_u32(std::round((seconds - whole_seconds) * 1e9));
+        // With a valid ordinal the day lies in [1, 367), so its fraction, the seconds
+        // in [0, 86400) and their fraction are all exact differences.
+        const double seconds = (day - ordinal) * 86400.0;
+        uint64_t second_of_day = static_cast<uint32_t>(seconds);
+        uint64_t nanosecond = round_half_away_from_zero((seconds - static_cast<double>(second_of_day)) * 1e9);
         if (nanosecond >= kNanosPerSecond) {
             second_of_day += 1;
             nanosecond -= kNanosPerSecond;
@@ -405,7 +419,7 @@ std::expected<ElementRecord, TleError> read_tle(std::string_view name, std::stri
     read.check_checksum(second);
 
     const Classification classification = read.classification(first);
-    std::optional<std::string> international_designator = read.international_designator(first);
+    const InternationalDesignator international_designator = read.international_designator(first);
     const time::Instant epoch = read.epoch(first);
     const double mean_motion_dot = read.float_field(first, 33, 43);
     const double mean_motion_ddot = read.exponential_field(first, 44, 50, 52);
@@ -421,25 +435,27 @@ std::expected<ElementRecord, TleError> read_tle(std::string_view name, std::stri
     const uint64_t revolution_number = read.unsigned_field<uint64_t>(second, 63, 68);
     if (read.fault()) return std::unexpected(*read.fault());
 
-    return ElementRecord{
-        .object_name = std::string(name),
-        .international_designator = std::move(international_designator),
-        .norad_id = norad_id,
-        .classification = classification,
-        .epoch = epoch,
-        .mean_motion_dot = mean_motion_dot,
-        .mean_motion_ddot = mean_motion_ddot,
-        .drag_term = drag_term,
-        .element_set_number = element_set_number,
-        .inclination = inclination,
-        .right_ascension = right_ascension,
-        .eccentricity = eccentricity,
-        .argument_of_perigee = argument_of_perigee,
-        .mean_anomaly = mean_anomaly,
-        .mean_motion = mean_motion,
-        .revolution_number = revolution_number,
-        .ephemeris_type = ephemeris_type,
-    };
+    // Filled in place: moving a finished record would copy both strings again.
+    std::expected<ElementRecord, TleError> result;
+    ElementRecord& record = *result;
+    record.object_name.emplace(name);
+    international_designator.write_to(record.international_designator);
+    record.norad_id = norad_id;
+    record.classification = classification;
+    record.epoch = epoch;
+    record.mean_motion_dot = mean_motion_dot;
+    record.mean_motion_ddot = mean_motion_ddot;
+    record.drag_term = drag_term;
+    record.element_set_number = element_set_number;
+    record.inclination = inclination;
+    record.right_ascension = right_ascension;
+    record.eccentricity = eccentricity;
+    record.argument_of_perigee = argument_of_perigee;
+    record.mean_anomaly = mean_anomaly;
+    record.mean_motion = mean_motion;
+    record.revolution_number = revolution_number;
+    record.ephemeris_type = ephemeris_type;
+    return result;
 }
 
 }  // namespace orbweave::sgp4

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 
 #include "sgp4/text_numbers.hpp"
@@ -96,4 +99,31 @@ TEST(TextNumbers, FloatsThatFail) {
     for (std::string_view text : {"+", "-", ".", "-.", "e5", ".e5", "1e", "1e+", "1.5.", "1 ", " 1", "0x10",
                                   "infinit", "nan(1)", "in", "1,5", "--1", "+-1", "1e5.0", "1d5"})
         EXPECT_EQ(outcome(parse_f64(text)), "invalid float literal") << text;
+}
+
+// Random literals of every shape the fast paths distinguish (leading zeros, up to
+// 25 digits on either side of the point, small exponents) read exactly as the C
+// library reads them.
+TEST(TextNumbers, FloatsMatchTheCLibraryOnRandomLiterals) {
+    std::mt19937 random(7);
+    const auto digits = [&](int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i) text += static_cast<char>('0' + random() % 10);
+        if (count > 1 && random() % 3 == 0) text[0] = '0';
+        return text;
+    };
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        if (random() % 3 == 0) text += random() % 2 ? '-' : '+';
+        const std::string integer = digits(static_cast<int>(random() % 26));
+        const std::string fraction = digits(static_cast<int>(random() % 26));
+        if (integer.empty() && fraction.empty()) continue;
+        text += integer;
+        if (!fraction.empty() || random() % 2) text += '.' + fraction;
+        if (random() % 4 == 0) text += "e" + std::to_string(static_cast<int>(random() % 61) - 30);
+        const auto parsed = parse_f64(text);
+        ASSERT_TRUE(parsed.has_value()) << text;
+        const double expected = std::strtod(text.c_str(), nullptr);
+        EXPECT_EQ(std::memcmp(&*parsed, &expected, sizeof expected), 0) << text << " " << *parsed << " " << expected;
+    }
 }

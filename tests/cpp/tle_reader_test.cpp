@@ -121,22 +121,18 @@ TEST(TleReader, ReportsTheFirstFaultWithItsRange) {
     const FaultCase cases[] = {
         // Lengths count bytes; the range ends at the actual length; line 1 first.
         {"carriage return", {{1, 69, 0, "\r"}}, false, fault(kLength, 1, 0, 70)},
-        {"trailing blank on line 2", {{2, 69, 0, " "}}, false, fault(kLength, 2, 0, 70)},
         {"short line 2", {{2, 68, 1, ""}}, false, fault(kLength, 2, 0, 68)},
         {"both lengths wrong", {{1, 1, 68, ""}, {2, 0, 69, ""}}, false, fault(kLength, 1, 0, 1)},
-        {"empty line 1", {{1, 0, 69, ""}}, false, fault(kLength, 1, 0, 0)},
         {"two-byte character", {{1, 9, 1, "\xC3\xA9"}}, true, fault(kLength, 1, 0, 70)},
         // Fixed characters.
         {"line 1 starts with 2", {{1, 0, 1, "2"}}, true, fault(kFirst, 1, 0, 1)},
         {"line 2 starts with 1", {{2, 0, 1, "1"}}, true, fault(kFirst, 2, 0, 1)},
         {"tab is not a space", {{1, 8, 1, "\t"}}, true, fault(kSpace, 1, 8, 9)},
         {"first of two spaces", {{1, 63, 1, "0"}, {1, 17, 1, "x"}}, true, fault(kSpace, 1, 17, 18)},
-        {"line 1 before line 2", {{2, 1, 1, "x"}, {1, 43, 1, "x"}}, true, fault(kSpace, 1, 43, 44)},
         {"line 2 last space", {{2, 51, 1, "0"}}, true, fault(kSpace, 2, 51, 52)},
         // Catalogue numbers, then their agreement, then checksums.
         {"letter I", {{1, 2, 5, "I0001"}, {2, 2, 5, "I0001"}}, true, fault(kAlpha5, 1, 2, 7)},
         {"letter O on line 2", {{2, 2, 5, "O0001"}}, true, fault(kAlpha5, 2, 2, 7)},
-        {"lower case letter", {{1, 2, 5, "a0001"}}, true, fault(kAlpha5, 1, 2, 7)},
         {"blank number", {{1, 2, 5, "     "}}, true, fault(kAlpha5, 1, 2, 7)},
         {"trailing blank number", {{1, 2, 5, "255  "}}, true, fault(kAlpha5, 1, 2, 7)},
         {"inner blank", {{2, 2, 5, "A 001"}}, true, fault(kAlpha5, 2, 2, 7)},
@@ -167,25 +163,20 @@ TEST(TleReader, ReportsTheFirstFaultWithItsRange) {
         {"day zero", {{1, 20, 3, "000"}}, true, fault(kYear, 1, 18, 20)},
         {"negative day", {{1, 20, 12, "-1.500000000"}}, true, fault(kYear, 1, 18, 20)},
         {"day not a number", {{1, 20, 12, "         nan"}}, true, fault(kYear, 1, 18, 20)},
-        {"infinite day", {{1, 20, 12, "    Infinity"}}, true, fault(kYear, 1, 18, 20)},
         {"day 366 of 2021", {{1, 18, 5, "21366"}}, true, fault(kYear, 1, 18, 20)},
-        {"day 367 of 2020", {{1, 18, 5, "20367"}}, true, fault(kYear, 1, 18, 20)},
         {"first derivative", {{1, 42, 1, "X"}}, true, fault(kFloat, 1, 33, 43)},
         {"blank mantissa", {{1, 44, 6, "      "}}, true, fault(kAssumed, 1, 44, 50)},
         {"lone sign mantissa", {{1, 44, 6, "     -"}}, true, fault(kAssumed, 1, 44, 50)},
         {"sign inside mantissa", {{1, 44, 6, "+-1234"}}, true, fault(kAssumed, 1, 44, 50)},
         {"blank exponent", {{1, 50, 2, " 0"}}, true, fault(kFloat, 1, 50, 52)},
-        {"exponent sign last", {{1, 50, 2, "0-"}}, true, fault(kFloat, 1, 50, 52)},
         {"drag mantissa", {{1, 54, 1, "x"}}, true, fault(kAssumed, 1, 53, 59)},
         {"drag exponent", {{1, 59, 2, "-x"}}, true, fault(kFloat, 1, 59, 61)},
         {"blank ephemeris type", {{1, 62, 1, " "}}, true, fault(kInteger, 1, 62, 63)},
         {"element set number", {{1, 64, 4, " 9x9"}}, true, fault(kInteger, 1, 64, 68)},
-        {"blank element set number", {{1, 64, 4, "    "}}, true, fault(kInteger, 1, 64, 68)},
         // Line 2 fields in order; trailing characters are not trimmed.
         {"inclination", {{2, 8, 8, "51.6435 "}}, true, fault(kFloat, 2, 8, 16)},
         {"right ascension", {{2, 17, 8, "225,4004"}}, true, fault(kFloat, 2, 17, 25)},
         {"eccentricity", {{2, 26, 7, "000177x"}}, true, fault(kAssumed, 2, 26, 33)},
-        {"argument of perigee", {{2, 34, 8, "        "}}, true, fault(kFloat, 2, 34, 42)},
         {"mean anomaly", {{2, 43, 8, "  5.10.7"}}, true, fault(kFloat, 2, 43, 51)},
         {"mean motion", {{2, 52, 11, "15.4956053x"}}, true, fault(kFloat, 2, 52, 63)},
         {"revolution number", {{2, 63, 5, "2358 "}}, true, fault(kInteger, 2, 63, 68)},
@@ -195,8 +186,7 @@ TEST(TleReader, ReportsTheFirstFaultWithItsRange) {
 
 TEST(TleReader, CatalogueNumbers) {
     const std::pair<std::string, uint64_t> cases[] = {
-        {"A0001", 100001}, {"H9999", 179999}, {"J0000", 180000}, {"N0000", 220000},
-        {"P0000", 230000}, {"Z9999", 339999}, {"   25", 25},     {"00005", 5},
+        {"A0001", 100001}, {"J0000", 180000}, {"P0000", 230000}, {"Z9999", 339999}, {"   25", 25},
     };
     for (const auto& [field, number] : cases)
         EXPECT_EQ(read_edited({{1, 2, 5, field}, {2, 2, 5, field}}).norad_id, number) << field;
@@ -250,15 +240,6 @@ TEST(TleReader, FieldsWithAssumedDecimalPointAndExponent) {
     EXPECT_EQ(read_edited({{1, 53, 8, "-11606-4"}}).drag_term, -0.11606 * std::pow(10.0, -4));
     EXPECT_EQ(read_edited({{2, 26, 7, "-001771"}}).eccentricity, -0.001771);
     EXPECT_EQ(read_edited({{2, 26, 7, "   1e-1"}}).eccentricity, 0.01);
-}
-
-TEST(TleReader, ErrorTextOfEveryKindNotReachedAbove) {
-    EXPECT_EQ((TleError{TleErrorKind::FloatWithAssumedDecimalPointTooLong, TleErrorLine::Line1, 44, 50}.text()),
-              "TLE parse error: Tried to parse a float (special TLE float representation with assumed decimal "
-              "point) with more than 16 ASCII characters on TLE line 1 between characters 44 and 50");
-    EXPECT_EQ((TleError{TleErrorKind::FromNumSecondsFromMidnightFailed, TleErrorLine::Line1, 20, 32}.text()),
-              "TLE parse error: Date generation failed due to an error in the seconds from midnight on TLE line 1 "
-              "between characters 20 and 32");
 }
 
 // Random byte edits of a valid TLE never crash and always give either a record or

@@ -131,23 +131,33 @@ std::optional<double> plain_short_decimal(std::string_view text) {
     static constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    constexpr size_t kMaxExactDigits = 15;
     uint64_t significand = 0;
-    size_t digits = 0, leading_zeros = 0, fraction_digits = 0;
-    bool after_point = false;
-    for (const char c : text) {
-        const unsigned digit = static_cast<unsigned>(static_cast<unsigned char>(c)) - '0';
+    const char* point = nullptr;
+    const char* const end = text.data() + text.size();
+    for (const char* at = text.data(); at != end; ++at) {
+        const unsigned digit = static_cast<unsigned>(static_cast<unsigned char>(*at)) - '0';
         if (digit <= 9) {
             significand = significand * 10 + digit;
-            ++digits;
-            leading_zeros += significand == 0;
-            fraction_digits += after_point;
-        } else if (c == '.' && !after_point) {
-            after_point = true;
+        } else if (*at == '.' && point == nullptr) {
+            point = at;
         } else {
             return std::nullopt;
         }
     }
-    if (digits == 0 || digits - leading_zeros > 15 || fraction_digits > 22) return std::nullopt;
+    // Every character is a digit except at most one point.
+    const size_t digits = text.size() - (point != nullptr);
+    const size_t fraction_digits = point != nullptr ? static_cast<size_t>(end - point - 1) : 0;
+    if (digits == 0 || fraction_digits > 22) return std::nullopt;
+    if (digits > kMaxExactDigits) {
+        // Only significant digits count; the significand may have wrapped otherwise.
+        size_t leading_zeros = 0;
+        for (const char c : text) {
+            if (c != '0' && c != '.') break;
+            leading_zeros += c == '0';
+        }
+        if (digits - leading_zeros > kMaxExactDigits) return std::nullopt;
+    }
     return static_cast<double>(significand) / kExactPowersOfTen[fraction_digits];
 }
 

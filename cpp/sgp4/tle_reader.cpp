@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <optional>
 #include <type_traits>
 
@@ -106,12 +107,34 @@ uint32_t saturate_to_u32(double value) {
     return static_cast<uint32_t>(value);
 }
 
-// Digits weigh their value, '-' weighs 1, everything else nothing. Branch-free and
-// summed in 16 bits (68 weights of at most 9 fit) so that the loop vectorises
-// with narrow lanes.
-uint16_t checksum_weight(char c) {
-    const auto digit = static_cast<uint8_t>(static_cast<uint8_t>(c) - '0');
-    return digit <= 9 ? digit : static_cast<uint16_t>(c == '-');
+// Digits weigh their value, '-' weighs 1, everything else nothing.
+unsigned checksum_weight(char c) {
+    const unsigned digit = static_cast<unsigned>(static_cast<unsigned char>(c)) - '0';
+    return digit <= 9 ? digit : static_cast<unsigned>(c == '-');
+}
+
+// The weights of the checksummed columns, summed sixteen bytes at a time in byte
+// lanes (four weights of at most 9 per lane cannot overflow), then the rest.
+unsigned checksum_sum(std::string_view text) {
+    using Bytes = uint8_t __attribute__((vector_size(16)));
+    constexpr size_t kLanes = sizeof(Bytes);
+    constexpr size_t kBlocks = 4;
+    size_t at = 0;
+    unsigned sum = 0;
+    if (text.size() >= kBlocks * kLanes) {
+        Bytes lanes{};
+        for (; at < kBlocks * kLanes; at += kLanes) {
+            Bytes block;
+            std::memcpy(&block, text.data() + at, kLanes);
+            const Bytes digit = block - '0';
+            const auto is_digit = reinterpret_cast<Bytes>(digit <= 9);  // all ones or zero
+            const auto is_minus = reinterpret_cast<Bytes>(block == '-');
+            lanes += (digit & is_digit) | (is_minus & 1);
+        }
+        for (size_t lane = 0; lane < kLanes; ++lane) sum += lanes[lane];
+    }
+    for (; at < text.size(); ++at) sum += checksum_weight(text[at]);
+    return sum;
 }
 
 // Nearest integer to a value in [0, 2^53), halves rounded up.
@@ -157,8 +180,11 @@ struct InternationalDesignator {
     void write_to(std::optional<std::string>& target) const {
         if (year == 0) return;
         std::string& designator = target.emplace(5 + piece.size(), '-');
-        for (int64_t rest = year, at = 3; at >= 0; --at, rest /= 10)
-            designator[static_cast<size_t>(at)] = static_cast<char>('0' + rest % 10);
+        const auto within_century = static_cast<int>(year % 100);
+        designator[0] = year < 2000 ? '1' : '2';
+        designator[1] = year < 2000 ? '9' : '0';
+        designator[2] = static_cast<char>('0' + within_century / 10);
+        designator[3] = static_cast<char>('0' + within_century % 10);
         piece.copy(designator.data() + 5, piece.size());
     }
 };
@@ -195,9 +221,7 @@ public:
 
     void check_checksum(const Line& line) {
         if (!ok()) return;
-        uint16_t sum = 0;
-        for (const char c : line.text.substr(0, kChecksumPosition))
-            sum = static_cast<uint16_t>(sum + checksum_weight(c));
+        const unsigned sum = checksum_sum(line.text.substr(0, kChecksumPosition));
         if (line.text[kChecksumPosition] != static_cast<char>('0' + sum % 10))
             fail(Kind::BadChecksum, line.which, kChecksumPosition, kChecksumPosition + 1);
     }

@@ -124,10 +124,13 @@ const char* accumulate_digits(const char* at, const char* end, uint64_t& value) 
     return at;
 }
 
-// The common plain form, digits with at most one point and no exponent, holding at
-// most 15 significant digits and 22 decimals: converted exactly in one loop. Anything
-// else returns nullopt and takes the general path.
+// The common plain form, an optional sign and digits with at most one point and no
+// exponent, holding at most 15 significant digits and 22 decimals: converted exactly
+// in one loop. Anything else, faults included, returns nullopt and takes the general
+// path, which is kept out of line so that this one stays small.
 std::optional<double> plain_short_decimal(std::string_view text) {
+    const bool negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '-' || text[0] == '+')) text.remove_prefix(1);
     static constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -158,7 +161,8 @@ std::optional<double> plain_short_decimal(std::string_view text) {
         }
         if (digits - leading_zeros > kMaxExactDigits) return std::nullopt;
     }
-    return static_cast<double>(significand) / kExactPowersOfTen[fraction_digits];
+    const double magnitude = static_cast<double>(significand) / kExactPowersOfTen[fraction_digits];
+    return negative ? -magnitude : magnitude;
 }
 
 std::optional<DecimalLiteral> scan_decimal(std::string_view text) {
@@ -189,6 +193,35 @@ std::optional<DecimalLiteral> scan_decimal(std::string_view text) {
     return literal;
 }
 
+// Everything but the plain short form: words, exponents, long literals, faults.
+[[gnu::noinline]] std::expected<double, NumberTextError> parse_f64_general(std::string_view text) {
+    if (text.empty()) return fail(Kind::EmptyFloat);
+    const bool negative = text[0] == '-';
+    if (text[0] == '+' || text[0] == '-') text.remove_prefix(1);
+    const auto sign = [negative](double magnitude) { return negative ? -magnitude : magnitude; };
+
+    if (!text.empty() && !is_digit(text[0]) && text[0] != '.') {
+        if (equals_ignoring_case(text, "inf") || equals_ignoring_case(text, "infinity"))
+            return sign(std::numeric_limits<double>::infinity());
+        if (equals_ignoring_case(text, "nan")) return sign(std::numeric_limits<double>::quiet_NaN());
+        return fail(Kind::InvalidFloat);
+    }
+
+    const auto literal = scan_decimal(text);
+    if (!literal) return fail(Kind::InvalidFloat);
+    const auto significance = literal->significance();
+    if (significance.digits == 0) return sign(0.0);
+    if (const auto exact = literal->exact_value(significance.digits)) return sign(*exact);
+
+    double magnitude = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), magnitude);
+    if (error == std::errc::result_out_of_range)
+        magnitude = significance.leading_exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    else if (error != std::errc{} || end != text.data() + text.size())
+        return fail(Kind::InvalidFloat);  // unreachable once the shape is checked
+    return sign(magnitude);
+}
+
 }  // namespace
 
 std::string_view NumberTextError::text() const {
@@ -207,33 +240,10 @@ std::expected<uint64_t, NumberTextError> parse_u64(std::string_view text) { retu
 std::expected<uint8_t, NumberTextError> parse_u8(std::string_view text) { return parse_integer<uint8_t>(text); }
 std::expected<int8_t, NumberTextError> parse_i8(std::string_view text) { return parse_integer<int8_t>(text); }
 
+
 std::expected<double, NumberTextError> parse_f64(std::string_view text) {
-    if (text.empty()) return fail(Kind::EmptyFloat);
-    const bool negative = text[0] == '-';
-    if (text[0] == '+' || text[0] == '-') text.remove_prefix(1);
-    const auto sign = [negative](double magnitude) { return negative ? -magnitude : magnitude; };
-
-    if (!text.empty() && !is_digit(text[0]) && text[0] != '.') {
-        if (equals_ignoring_case(text, "inf") || equals_ignoring_case(text, "infinity"))
-            return sign(std::numeric_limits<double>::infinity());
-        if (equals_ignoring_case(text, "nan")) return sign(std::numeric_limits<double>::quiet_NaN());
-        return fail(Kind::InvalidFloat);
-    }
-
-    if (const auto plain = plain_short_decimal(text)) return sign(*plain);
-    const auto literal = scan_decimal(text);
-    if (!literal) return fail(Kind::InvalidFloat);
-    const auto significance = literal->significance();
-    if (significance.digits == 0) return sign(0.0);
-    if (const auto exact = literal->exact_value(significance.digits)) return sign(*exact);
-
-    double magnitude = 0.0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), magnitude);
-    if (error == std::errc::result_out_of_range)
-        magnitude = significance.leading_exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-    else if (error != std::errc{} || end != text.data() + text.size())
-        return fail(Kind::InvalidFloat);  // unreachable once the shape is checked
-    return sign(magnitude);
+    if (const auto plain = plain_short_decimal(text)) return *plain;
+    return parse_f64_general(text);
 }
 
 }  // namespace orbweave::sgp4

@@ -459,27 +459,31 @@ std::expected<ElementRecord, TleError> read_tle(std::string_view name, std::stri
     const uint64_t revolution_number = read.unsigned_field<uint64_t>(second, 63, 68);
     if (read.fault()) return std::unexpected(*read.fault());
 
-    // Filled in place: moving a finished record would copy both strings again.
-    std::expected<ElementRecord, TleError> result;
-    ElementRecord& record = *result;
-    record.object_name.emplace(name);
-    international_designator.write_to(record.international_designator);
-    record.norad_id = norad_id;
-    record.classification = classification;
-    record.epoch = epoch;
-    record.mean_motion_dot = mean_motion_dot;
-    record.mean_motion_ddot = mean_motion_ddot;
-    record.drag_term = drag_term;
-    record.element_set_number = element_set_number;
-    record.inclination = inclination;
-    record.right_ascension = right_ascension;
-    record.eccentricity = eccentricity;
-    record.argument_of_perigee = argument_of_perigee;
-    record.mean_anomaly = mean_anomaly;
-    record.mean_motion = mean_motion;
-    record.revolution_number = revolution_number;
-    record.ephemeris_type = ephemeris_type;
-    return result;
+    // Filled in the returned object itself: a finished record moved into the result
+    // would copy both strings again, and a function with two kinds of return gets no
+    // return-value optimisation, while this lambda with its one named result does.
+    return [&] {
+        std::expected<ElementRecord, TleError> result;
+        ElementRecord& record = *result;
+        record.object_name.emplace(name);
+        international_designator.write_to(record.international_designator);
+        record.norad_id = norad_id;
+        record.classification = classification;
+        record.epoch = epoch;
+        record.mean_motion_dot = mean_motion_dot;
+        record.mean_motion_ddot = mean_motion_ddot;
+        record.drag_term = drag_term;
+        record.element_set_number = element_set_number;
+        record.inclination = inclination;
+        record.right_ascension = right_ascension;
+        record.eccentricity = eccentricity;
+        record.argument_of_perigee = argument_of_perigee;
+        record.mean_anomaly = mean_anomaly;
+        record.mean_motion = mean_motion;
+        record.revolution_number = revolution_number;
+        record.ephemeris_type = ephemeris_type;
+        return result;
+    }();
 }
 
 }  // namespace orbweave::sgp4

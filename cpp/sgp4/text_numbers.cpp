@@ -16,6 +16,14 @@ std::unexpected<NumberTextError> fail(Kind kind) { return std::unexpected(Number
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
+// Decimal significands up to 15 digits are exact in a double (below 2^53), and so
+// are the powers of ten up to 10^22: one correctly rounded multiplication or
+// division of the two gives the correctly rounded value (Clinger's fast path).
+constexpr size_t kMaxExactDigits = 15;
+constexpr int64_t kLargestExactPower = 22;
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 template <class T>
 std::expected<T, NumberTextError> parse_integer(std::string_view text) {
     if (text.empty()) return fail(Kind::EmptyInteger);
@@ -94,15 +102,8 @@ struct DecimalLiteral {
         return {fraction_digits.size() - fraction_zeros, exponent - static_cast<int64_t>(fraction_zeros) - 1};
     }
 
-    // Clinger's fast path: when at most 15 significant digits (below 2^53) meet a
-    // power of ten that is itself exact in a double, one correctly rounded
-    // multiplication or division gives the correctly rounded value.
+    // Clinger's fast path, for literals with an exponent or leading zeros.
     std::optional<double> exact_value(size_t significant_digits) const {
-        static constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-        constexpr size_t kMaxExactDigits = 15;
-        constexpr int64_t kLargestExactPower = 22;
         const int64_t power = exponent - static_cast<int64_t>(fraction_digits.size());
         if (significant_digits > kMaxExactDigits || power < -kLargestExactPower || power > kLargestExactPower)
             return std::nullopt;
@@ -131,10 +132,6 @@ const char* accumulate_digits(const char* at, const char* end, uint64_t& value) 
 std::optional<double> plain_short_decimal(std::string_view text) {
     const bool negative = !text.empty() && text[0] == '-';
     if (!text.empty() && (text[0] == '-' || text[0] == '+')) text.remove_prefix(1);
-    static constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    constexpr size_t kMaxExactDigits = 15;
     uint64_t significand = 0;
     const char* point = nullptr;
     const char* const end = text.data() + text.size();
@@ -151,7 +148,7 @@ std::optional<double> plain_short_decimal(std::string_view text) {
     // Every character is a digit except at most one point.
     const size_t digits = text.size() - (point != nullptr);
     const size_t fraction_digits = point != nullptr ? static_cast<size_t>(end - point - 1) : 0;
-    if (digits == 0 || fraction_digits > 22) return std::nullopt;
+    if (digits == 0 || fraction_digits > static_cast<size_t>(kLargestExactPower)) return std::nullopt;
     if (digits > kMaxExactDigits) {
         // Only significant digits count; the significand may have wrapped otherwise.
         size_t leading_zeros = 0;

@@ -5,7 +5,7 @@ import typing
 
 import orbweave
 
-__all__ = ["Classification", "Elements", "Tle", "Vec3", "StateVectorTeme", "Interval", "Predictor"]
+__all__ = ["Classification", "Elements", "Tle", "Vec3", "StateVectorTeme", "Interval", "Predictor", "PredictionIter"]
 
 @typing.final
 class Classification:
@@ -221,8 +221,20 @@ class Predictor:
         """Propagate the TLE to the given UTC time.
 
         Returns a state vector in the TEME frame."""
+    def prediction_iter(self, interval: orbweave.IntervalRange, step: datetime.timedelta) -> PredictionIter:
+        """Iterate over state vectors in the TEME frame at regular intervals.
+
+        `interval` must expose `.start` and `.end` datetime properties.
+        Pass an `Interval`, `Transit`, or `Illumination` object."""
     @property
     def epoch(self) -> datetime.datetime:
         """The epoch of the TLE (UTC)."""
     def tle_age_seconds(self, now: datetime.datetime) -> float:
         """Age of the TLE relative to `now` in seconds (positive = TLE is in the past)."""
+
+@typing.final
+class PredictionIter:
+    """Lazy iterator yielding `(datetime, StateVectorTeme)` at regular intervals."""
+
+    def __iter__(self) -> PredictionIter: ...
+    def __next__(self) -> tuple[datetime.datetime, StateVectorTeme]: ...

@@ -7,6 +7,7 @@
 #include "binding/convert.hpp"
 #include "binding/core_errors.hpp"
 #include "binding/elements.hpp"
+#include "binding/iterators.hpp"
 #include "binding/tle.hpp"
 #include "binding/vectors.hpp"
 #include "core/predictor.hpp"
@@ -56,6 +57,18 @@ PyObject* predictor_propagate(PyObject* self, PyObject* const* args, Py_ssize_t 
     });
 }
 
+PyObject* predictor_prediction_iter(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+        static const Signature signature("Predictor.prediction_iter()", {{"interval"}, {"step"}});
+        InstantRange interval;
+        time::Duration step;
+        if (!parse_arguments(signature, FastCall{args, nargs, kwnames}, into(interval, to_instant_range),
+                             into(step, to_duration)))
+            return nullptr;
+        return new_prediction_iter(predictor_of(self), time::Sampler(interval.start, interval.end, step));
+    });
+}
+
 PyObject* predictor_tle_age_seconds(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
         static const Signature signature("Predictor.tle_age_seconds()", {{"now"}});
@@ -74,7 +87,7 @@ PyObject* predictor_epoch(PyObject* self, void*) {
 PyObject* predictor_type() {
     static PyObject* type = nullptr;
     if (type) return type;
-    if (!elements_type() || !tle_type() || !state_vector_teme_type()) return nullptr;
+    if (!elements_type() || !tle_type() || !state_vector_teme_type() || !prediction_iter_type()) return nullptr;
     ClassBuilder builder = value_class<Predictor>("Predictor", kPredictorDoc);
     builder.constructor("Predictor(elements)", &predictor_new)
         .method("from_tle", &predictor_from_tle,
@@ -84,6 +97,11 @@ PyObject* predictor_type() {
         .method("propagate", &predictor_propagate,
                 "propagate($self, t)\n--\n\nPropagate the TLE to the given UTC time.\n\n"
                 "Returns a state vector in the TEME frame.")
+        .method("prediction_iter", &predictor_prediction_iter,
+                "prediction_iter($self, interval, step)\n--\n\n"
+                "Iterate over state vectors in the TEME frame at regular intervals.\n\n"
+                "`interval` must expose `.start` and `.end` datetime properties.\n"
+                "Pass an `Interval`, `Transit`, or `Illumination` object.")
         .property("epoch", &predictor_epoch, "The epoch of the TLE (UTC).")
         .method("tle_age_seconds", &predictor_tle_age_seconds,
                 "tle_age_seconds($self, now)\n--\n\n"

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "binding/elements.hpp"
+#include "binding/iterators.hpp"
 #include "binding/predictor.hpp"
 #include "binding/tle.hpp"
 #include "binding/vectors.hpp"
@@ -25,6 +26,7 @@ std::span<const ClassEntry> class_registry() {
         ClassEntry{"StateVectorTeme", &state_vector_teme_type},
         ClassEntry{"Interval", &interval_type},
         ClassEntry{"Predictor", &predictor_type},
+        ClassEntry{"PredictionIter", &prediction_iter_type},
     };
     return entries;
 }

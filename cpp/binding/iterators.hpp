@@ -8,7 +8,17 @@
 
 namespace orbweave::py {
 
+struct SampledIter {
+    Predictor predictor;
+    time::Sampler sampler;
+    frames::Geodetic observer;  // ObservationIter only
+};
+
 PyObject* prediction_iter_type();
-PyObject* new_prediction_iter(const Predictor& predictor, const time::Sampler& sampler);
+PyObject* observation_iter_type();
+PyObject* ground_track_iter_type();
+
+// A new iterator of `type` (one of the three above) over `state`.
+PyObject* new_sampled_iter(PyObject* type, SampledIter state);
 
 }  // namespace orbweave::py

@@ -8,6 +8,7 @@
 #include "binding/core_errors.hpp"
 #include "binding/elements.hpp"
 #include "binding/iterators.hpp"
+#include "binding/observation.hpp"
 #include "binding/tle.hpp"
 #include "binding/vectors.hpp"
 #include "core/predictor.hpp"
@@ -57,15 +58,73 @@ PyObject* predictor_propagate(PyObject* self, PyObject* const* args, Py_ssize_t 
     });
 }
 
-PyObject* predictor_prediction_iter(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+// observe_at(t, observer) and point_at(t, target).
+template <class Result, std::expected<Result, CoreError> (Predictor::*Compute)(time::Instant, const frames::Geodetic&)
+                            const,
+          PyObject* (*Make)(const Result&)>
+PyObject* at_ground_point(const Signature& signature, PyObject* self, const FastCall& call) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-        static const Signature signature("Predictor.prediction_iter()", {{"interval"}, {"step"}});
+        time::Instant t;
+        frames::Geodetic point;
+        if (!parse_arguments(signature, call, into(t, to_instant), into(point, to_geodetic))) return nullptr;
+        const auto result = (predictor_of(self).*Compute)(t, point);
+        return result ? Make(*result) : raise_core_error(result.error());
+    });
+}
+
+PyObject* predictor_observe_at(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static const Signature signature("Predictor.observe_at()", {{"t"}, {"observer"}});
+    return at_ground_point<Observation, &Predictor::observe_at, &new_observation>(signature, self,
+                                                                                 {args, nargs, kwnames});
+}
+
+PyObject* predictor_point_at(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static const Signature signature("Predictor.point_at()", {{"t"}, {"target"}});
+    return at_ground_point<Pointing, &Predictor::point_at, &new_pointing>(signature, self, {args, nargs, kwnames});
+}
+
+PyObject* predictor_sub_point(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+        static const Signature signature("Predictor.sub_point()", {{"t"}});
+        time::Instant t;
+        if (!parse_arguments(signature, FastCall{args, nargs, kwnames}, into(t, to_instant))) return nullptr;
+        const auto point = predictor_of(self).sub_point(t);
+        return point ? new_geodetic_point(*point) : raise_core_error(point.error());
+    });
+}
+
+// prediction_iter and ground_track_iter: (interval, step).
+PyObject* sampled_iter(const Signature& signature, PyObject* type, PyObject* self, const FastCall& call) {
+    return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
         InstantRange interval;
         time::Duration step;
-        if (!parse_arguments(signature, FastCall{args, nargs, kwnames}, into(interval, to_instant_range),
-                             into(step, to_duration)))
+        if (!parse_arguments(signature, call, into(interval, to_instant_range), into(step, to_duration)))
             return nullptr;
-        return new_prediction_iter(predictor_of(self), time::Sampler(interval.start, interval.end, step));
+        return new_sampled_iter(type, {predictor_of(self), time::Sampler(interval.start, interval.end, step), {}});
+    });
+}
+
+PyObject* predictor_prediction_iter(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static const Signature signature("Predictor.prediction_iter()", {{"interval"}, {"step"}});
+    return sampled_iter(signature, prediction_iter_type(), self, {args, nargs, kwnames});
+}
+
+PyObject* predictor_ground_track_iter(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static const Signature signature("Predictor.ground_track_iter()", {{"interval"}, {"step"}});
+    return sampled_iter(signature, ground_track_iter_type(), self, {args, nargs, kwnames});
+}
+
+PyObject* predictor_observation_iter(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+        static const Signature signature("Predictor.observation_iter()", {{"observer"}, {"interval"}, {"step"}});
+        frames::Geodetic observer;
+        InstantRange interval;
+        time::Duration step;
+        if (!parse_arguments(signature, FastCall{args, nargs, kwnames}, into(observer, to_geodetic),
+                             into(interval, to_instant_range), into(step, to_duration)))
+            return nullptr;
+        return new_sampled_iter(observation_iter_type(),
+                                {predictor_of(self), time::Sampler(interval.start, interval.end, step), observer});
     });
 }
 
@@ -87,7 +146,9 @@ PyObject* predictor_epoch(PyObject* self, void*) {
 PyObject* predictor_type() {
     static PyObject* type = nullptr;
     if (type) return type;
-    if (!elements_type() || !tle_type() || !state_vector_teme_type() || !prediction_iter_type()) return nullptr;
+    if (!elements_type() || !tle_type() || !state_vector_teme_type() || !prediction_iter_type() ||
+        !observation_iter_type() || !ground_track_iter_type() || !observation_type() || !pointing_type())
+        return nullptr;
     ClassBuilder builder = value_class<Predictor>("Predictor", kPredictorDoc);
     builder.constructor("Predictor(elements)", &predictor_new)
         .method("from_tle", &predictor_from_tle,
@@ -97,11 +158,30 @@ PyObject* predictor_type() {
         .method("propagate", &predictor_propagate,
                 "propagate($self, t)\n--\n\nPropagate the TLE to the given UTC time.\n\n"
                 "Returns a state vector in the TEME frame.")
+        .method("observe_at", &predictor_observe_at,
+                "observe_at($self, t, observer)\n--\n\nCalculate the observation from an observer at the given UTC "
+                "time.")
+        .method("point_at", &predictor_point_at,
+                "point_at($self, t, target)\n--\n\nWhere `target` lies as seen from the satellite at the given UTC "
+                "time.\n\nReturns a `Pointing`: a unit vector in the satellite's LVLH frame, plus\nslant range and "
+                "range rate.")
         .method("prediction_iter", &predictor_prediction_iter,
                 "prediction_iter($self, interval, step)\n--\n\n"
                 "Iterate over state vectors in the TEME frame at regular intervals.\n\n"
                 "`interval` must expose `.start` and `.end` datetime properties.\n"
                 "Pass an `Interval`, `Transit`, or `Illumination` object.")
+        .method("observation_iter", &predictor_observation_iter,
+                "observation_iter($self, observer, interval, step)\n--\n\n"
+                "Iterate over observations from the given observer at regular intervals.\n\n"
+                "`interval` must expose `.start` and `.end` datetime properties.\n"
+                "Pass an `Interval`, `Transit`, or `Illumination` object.")
+        .method("sub_point", &predictor_sub_point,
+                "sub_point($self, t)\n--\n\nThe geodetic point directly beneath the satellite at time `t`.")
+        .method("ground_track_iter", &predictor_ground_track_iter,
+                "ground_track_iter($self, interval, step)\n--\n\n"
+                "Trace the satellite's ground track at regular intervals.\n\n"
+                "`interval` must expose `.start` and `.end` datetime properties.\n"
+                "Yields `(datetime, GeodeticPoint)` sub-satellite points.")
         .property("epoch", &predictor_epoch, "The epoch of the TLE (UTC).")
         .method("tle_age_seconds", &predictor_tle_age_seconds,
                 "tle_age_seconds($self, now)\n--\n\n"

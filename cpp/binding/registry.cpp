@@ -4,6 +4,7 @@
 
 #include "binding/elements.hpp"
 #include "binding/iterators.hpp"
+#include "binding/observation.hpp"
 #include "binding/predictor.hpp"
 #include "binding/tle.hpp"
 #include "binding/vectors.hpp"
@@ -22,11 +23,19 @@ std::span<const ClassEntry> class_registry() {
         ClassEntry{"Classification", &classification_type},
         ClassEntry{"Elements", &elements_type},
         ClassEntry{"Tle", &tle_type},
+        ClassEntry{"GeodeticPoint", &geodetic_point_type},
         ClassEntry{"Vec3", &vec3_type},
         ClassEntry{"StateVectorTeme", &state_vector_teme_type},
+        ClassEntry{"StateVectorEcef", &state_vector_ecef_type},
+        ClassEntry{"StateVectorEnu", &state_vector_enu_type},
+        ClassEntry{"StateVectorLvlh", &state_vector_lvlh_type},
         ClassEntry{"Interval", &interval_type},
+        ClassEntry{"Observation", &observation_type},
+        ClassEntry{"Pointing", &pointing_type},
         ClassEntry{"Predictor", &predictor_type},
         ClassEntry{"PredictionIter", &prediction_iter_type},
+        ClassEntry{"ObservationIter", &observation_iter_type},
+        ClassEntry{"GroundTrackIter", &ground_track_iter_type},
     };
     return entries;
 }

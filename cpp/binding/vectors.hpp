@@ -8,6 +8,9 @@ namespace orbweave::py {
 
 PyObject* vec3_type();
 PyObject* state_vector_teme_type();
+PyObject* state_vector_ecef_type();
+PyObject* state_vector_enu_type();
+PyObject* state_vector_lvlh_type();
 
 PyObject* new_vec3(const Vec3& value);
 PyObject* new_state_vector_teme(const StateVector& state);

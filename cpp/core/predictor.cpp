@@ -53,6 +53,26 @@ std::expected<StateVector, CoreError> Predictor::propagate(time::Instant t) cons
     return StateVector{metres(prediction->position_km), metres(prediction->velocity_km_s)};
 }
 
+std::expected<Observation, CoreError> Predictor::observe_at(time::Instant t, const frames::Geodetic& observer) const {
+    const auto teme = propagate(t);
+    if (!teme) return std::unexpected(teme.error());
+    return observation_from_enu(frames::ecef_to_enu(frames::teme_to_ecef(*teme, t), observer));
+}
+
+std::expected<frames::Geodetic, CoreError> Predictor::sub_point(time::Instant t) const {
+    const auto teme = propagate(t);
+    if (!teme) return std::unexpected(teme.error());
+    return frames::ecef_to_geodetic(frames::teme_to_ecef(*teme, t).position);
+}
+
+std::expected<Pointing, CoreError> Predictor::point_at(time::Instant t, const frames::Geodetic& target) const {
+    const auto satellite = propagate(t);
+    if (!satellite) return std::unexpected(satellite.error());
+    // The ground point is at rest in ECEF; in TEME it moves with the Earth's rotation.
+    const StateVector ground = frames::ecef_to_teme({frames::geodetic_to_ecef(target), {}}, t);
+    return pointing_from_lvlh(frames::teme_to_lvlh(*satellite, ground));
+}
+
 Predictor Predictor::with_refinement(Refinement refinement) const {
     Predictor copy = *this;
     copy.refinement_ = refinement;

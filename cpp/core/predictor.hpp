@@ -6,6 +6,8 @@
 #include <string_view>
 
 #include "core/core_error.hpp"
+#include "core/frames.hpp"
+#include "core/observation.hpp"
 #include "core/vectors.hpp"
 #include "sgp4/elements.hpp"
 #include "sgp4/sgp4.hpp"
@@ -31,6 +33,14 @@ public:
     // The evaluation step: minutes since epoch (whole milliseconds, toward zero),
     // one SGP4 propagation, kilometres scaled to metres. TEME frame.
     std::expected<StateVector, CoreError> propagate(time::Instant t) const;
+
+    // The satellite seen from a ground observer at t (range rate relative to the
+    // rotating ground).
+    std::expected<Observation, CoreError> observe_at(time::Instant t, const frames::Geodetic& observer) const;
+    // The geodetic point beneath the satellite at t, with its height.
+    std::expected<frames::Geodetic, CoreError> sub_point(time::Instant t) const;
+    // A ground target seen from the satellite at t, on its LVLH axes.
+    std::expected<Pointing, CoreError> point_at(time::Instant t, const frames::Geodetic& target) const;
 
     time::Instant epoch() const { return elements_.epoch; }
     // now - epoch, whole milliseconds toward zero, in seconds.

@@ -5,7 +5,24 @@ import typing
 
 import orbweave
 
-__all__ = ["Classification", "Elements", "Tle", "Vec3", "StateVectorTeme", "Interval", "Predictor", "PredictionIter"]
+__all__ = [
+    "Classification",
+    "Elements",
+    "Tle",
+    "GeodeticPoint",
+    "Vec3",
+    "StateVectorTeme",
+    "StateVectorEcef",
+    "StateVectorEnu",
+    "StateVectorLvlh",
+    "Interval",
+    "Observation",
+    "Pointing",
+    "Predictor",
+    "PredictionIter",
+    "ObservationIter",
+    "GroundTrackIter",
+]
 
 @typing.final
 class Classification:
@@ -152,6 +169,24 @@ class Tle:
     def __hash__(self) -> int: ...
 
 @typing.final
+class GeodeticPoint:
+    """A geodetic position on or above the WGS-84 ellipsoid."""
+
+    def __new__(cls, latitude_deg: float, longitude_deg: float, altitude: float) -> GeodeticPoint: ...
+    @property
+    def latitude_deg(self) -> float:
+        """Geodetic latitude in degrees (positive north)."""
+    @property
+    def longitude_deg(self) -> float:
+        """Geodetic longitude in degrees (positive east)."""
+    @property
+    def altitude(self) -> float:
+        """Height above the WGS-84 ellipsoid in metres."""
+    def __eq__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool: ...
+    __hash__: typing.ClassVar[None]  # type: ignore[assignment]
+
+@typing.final
 class Vec3:
     """A 3-component vector (x, y, z).  Used for position (metres) and velocity (m/s)."""
 
@@ -177,6 +212,70 @@ class StateVectorTeme:
     @property
     def velocity(self) -> Vec3:
         """Velocity in the TEME frame (m/s)."""
+    def to_ecef(self, t: datetime.datetime) -> StateVectorEcef:
+        """Convert to the Earth-Centred Earth-Fixed (ECEF) frame at the given UTC time."""
+    def to_lvlh(self, target: StateVectorTeme) -> StateVectorLvlh:
+        """Express `target` relative to this satellite, in the satellite's LVLH frame.
+
+        The receiver is the origin here — the mirror of `to_enu`, where the
+        receiver is the satellite and the argument supplies the origin."""
+    def __eq__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool: ...
+    __hash__: typing.ClassVar[None]  # type: ignore[assignment]
+
+@typing.final
+class StateVectorEcef:
+    """State vector in the Earth-Centred Earth-Fixed (ECEF) frame.
+    Positions in metres, velocities in m/s."""
+
+    @property
+    def position(self) -> Vec3:
+        """Position in the ECEF frame (metres)."""
+    @property
+    def velocity(self) -> Vec3:
+        """Velocity in the ECEF frame (m/s)."""
+    def to_enu(self, observer: GeodeticPoint) -> StateVectorEnu:
+        """Convert to the East-North-Up (ENU) frame relative to the given observer."""
+    def to_teme(self, t: datetime.datetime) -> StateVectorTeme:
+        """Convert back to the TEME frame, the inverse of `StateVectorTeme.to_ecef`."""
+    def __eq__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool: ...
+    __hash__: typing.ClassVar[None]  # type: ignore[assignment]
+
+@typing.final
+class StateVectorEnu:
+    """State vector in the East-North-Up (ENU) frame relative to a ground observer.
+    Positions in metres, velocities in m/s."""
+
+    @property
+    def position(self) -> Vec3:
+        """Position in the ENU frame (metres)."""
+    @property
+    def velocity(self) -> Vec3:
+        """Velocity in the ENU frame (m/s)."""
+    def to_observation(self) -> Observation:
+        """Convert to a ground observation (azimuth, elevation, range, range_rate)."""
+    def __eq__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool: ...
+    __hash__: typing.ClassVar[None]  # type: ignore[assignment]
+
+@typing.final
+class StateVectorLvlh:
+    """State vector in the satellite's LVLH frame: Z along nadir, Y along the
+    negative orbit normal, X completing the right-handed triad along-track.
+    Positions in metres, velocities in m/s.
+
+    The velocity is the inertial relative velocity resolved on the LVLH axes,
+    not the derivative of the LVLH position, so `range_rate` is Doppler-correct."""
+
+    @property
+    def position(self) -> Vec3:
+        """Position in the LVLH frame (metres)."""
+    @property
+    def velocity(self) -> Vec3:
+        """Velocity in the LVLH frame (m/s)."""
+    def to_pointing(self) -> Pointing:
+        """Reduce to the direction, range and range rate of the target."""
     def __eq__(self, other: object, /) -> bool: ...
     def __ne__(self, other: object, /) -> bool: ...
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
@@ -205,6 +304,61 @@ class Interval:
     def __hash__(self) -> int: ...
 
 @typing.final
+class Observation:
+    """A point observation of a satellite from a ground location.
+
+    Use `azimuth_deg` and `elevation_deg` for angular values.
+    Range is in metres, range rate in m/s (positive = receding)."""
+
+    @property
+    def azimuth_deg(self) -> float:
+        """Azimuth in degrees from north, measured clockwise, in `(-180, 180]`."""
+    @property
+    def elevation_deg(self) -> float:
+        """Elevation above the horizon in degrees."""
+    @property
+    def range(self) -> float: ...
+    @property
+    def range_rate(self) -> float: ...
+    def __eq__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool: ...
+    __hash__: typing.ClassVar[None]  # type: ignore[assignment]
+
+@typing.final
+class Pointing:
+    """The satellite's view of a target on the ground.
+
+    `direction` is a unit vector in the spacecraft's LVLH frame — Z along nadir,
+    Y along the negative orbit normal, X along-track — which composes directly
+    with an antenna or instrument mounting rotation. Range is in metres, range
+    rate in m/s (positive = receding)."""
+
+    @property
+    def direction(self) -> Vec3:
+        """Unit vector from the satellite to the target, in the LVLH frame.
+
+        Zero — not a unit vector — for a target at the satellite's own
+        position, where there is no direction to report and `range` is zero
+        too. Check `range` before composing this with a mounting rotation."""
+    @property
+    def range(self) -> float: ...
+    @property
+    def range_rate(self) -> float: ...
+    @property
+    def off_nadir_deg(self) -> float:
+        """Angle between `direction` and nadir, in degrees.
+
+        Nadir is geocentric, the same convention as the `max_off_nadir` field of
+        regard, so the two compare directly.
+
+        Reports `0.0` for the degenerate zero-range state, which is
+        indistinguishable from a target exactly at nadir — check `range` to
+        tell them apart."""
+    def __eq__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool: ...
+    __hash__: typing.ClassVar[None]  # type: ignore[assignment]
+
+@typing.final
 class Predictor:
     """Parsed TLE with pre-computed SGP4 constants, ready for propagation.
 
@@ -221,11 +375,32 @@ class Predictor:
         """Propagate the TLE to the given UTC time.
 
         Returns a state vector in the TEME frame."""
+    def observe_at(self, t: datetime.datetime, observer: GeodeticPoint) -> Observation:
+        """Calculate the observation from an observer at the given UTC time."""
+    def point_at(self, t: datetime.datetime, target: GeodeticPoint) -> Pointing:
+        """Where `target` lies as seen from the satellite at the given UTC time.
+
+        Returns a `Pointing`: a unit vector in the satellite's LVLH frame, plus
+        slant range and range rate."""
     def prediction_iter(self, interval: orbweave.IntervalRange, step: datetime.timedelta) -> PredictionIter:
         """Iterate over state vectors in the TEME frame at regular intervals.
 
         `interval` must expose `.start` and `.end` datetime properties.
         Pass an `Interval`, `Transit`, or `Illumination` object."""
+    def observation_iter(
+        self, observer: GeodeticPoint, interval: orbweave.IntervalRange, step: datetime.timedelta
+    ) -> ObservationIter:
+        """Iterate over observations from the given observer at regular intervals.
+
+        `interval` must expose `.start` and `.end` datetime properties.
+        Pass an `Interval`, `Transit`, or `Illumination` object."""
+    def sub_point(self, t: datetime.datetime) -> GeodeticPoint:
+        """The geodetic point directly beneath the satellite at time `t`."""
+    def ground_track_iter(self, interval: orbweave.IntervalRange, step: datetime.timedelta) -> GroundTrackIter:
+        """Trace the satellite's ground track at regular intervals.
+
+        `interval` must expose `.start` and `.end` datetime properties.
+        Yields `(datetime, GeodeticPoint)` sub-satellite points."""
     @property
     def epoch(self) -> datetime.datetime:
         """The epoch of the TLE (UTC)."""
@@ -238,3 +413,17 @@ class PredictionIter:
 
     def __iter__(self) -> PredictionIter: ...
     def __next__(self) -> tuple[datetime.datetime, StateVectorTeme]: ...
+
+@typing.final
+class ObservationIter:
+    """Lazy iterator yielding time-stamped observations at regular intervals."""
+
+    def __iter__(self) -> ObservationIter: ...
+    def __next__(self) -> tuple[datetime.datetime, Observation]: ...
+
+@typing.final
+class GroundTrackIter:
+    """Lazy iterator yielding `(datetime, GeodeticPoint)` sub-satellite points at regular intervals."""
+
+    def __iter__(self) -> GroundTrackIter: ...
+    def __next__(self) -> tuple[datetime.datetime, GeodeticPoint]: ...

@@ -3,6 +3,8 @@
 import datetime
 import typing
 
+from ._orbweave import GeodeticPoint
+
 class IntervalRange(typing.Protocol):
     """Anything with `start` and `end` datetime attributes, such as `Interval`."""
 
@@ -11,6 +13,6 @@ class IntervalRange(typing.Protocol):
     @property
     def end(self) -> datetime.datetime: ...
 
-# A point as (latitude_deg, longitude_deg); LatLon and GeodeticPoint join this union
-# when those classes exist.
-LatLonLike: typing.TypeAlias = tuple[float, float]
+# A surface point: a GeodeticPoint (its altitude ignored) or (latitude_deg,
+# longitude_deg); LatLon joins this union when that class exists.
+LatLonLike: typing.TypeAlias = typing.Union[GeodeticPoint, tuple[float, float]]

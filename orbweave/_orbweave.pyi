@@ -22,6 +22,7 @@ __all__ = [
     "PredictionIter",
     "ObservationIter",
     "GroundTrackIter",
+    "Refinement",
 ]
 
 @typing.final
@@ -371,6 +372,8 @@ class Predictor:
         """Parse TLE string lines and initialise SGP4 constants.
 
         Raises `ValueError` if the TLE is malformed."""
+    def with_refinement(self, refinement: Refinement) -> Predictor:
+        """Return a new `Predictor` with the given root-finder configuration."""
     def propagate(self, t: datetime.datetime) -> StateVectorTeme:
         """Propagate the TLE to the given UTC time.
 
@@ -427,3 +430,30 @@ class GroundTrackIter:
 
     def __iter__(self) -> GroundTrackIter: ...
     def __next__(self) -> tuple[datetime.datetime, GeodeticPoint]: ...
+
+@typing.final
+class Refinement:
+    """Root-finder configuration used to refine detected event times.
+
+    A bracketed hybrid solver: each iteration takes a Newton-Raphson step
+    when a derivative is available and a secant/bisection step otherwise,
+    converging once the crossing is pinned down to `time_tolerance` seconds."""
+
+    def __new__(
+        cls, *, time_tolerance: typing.Optional[float] = None, max_iter: typing.Optional[int] = None
+    ) -> Refinement:
+        """Both arguments are keyword-only; either left unset keeps the library's
+        default."""
+    @property
+    def time_tolerance(self) -> float:
+        """Convergence threshold on the crossing time, in seconds."""
+    @time_tolerance.setter
+    def time_tolerance(self, value: float) -> None: ...
+    @property
+    def max_iter(self) -> int:
+        """Maximum number of solver iterations."""
+    @max_iter.setter
+    def max_iter(self, value: int) -> None: ...
+    def __eq__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool: ...
+    __hash__: typing.ClassVar[None]  # type: ignore[assignment]

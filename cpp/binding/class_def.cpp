@@ -21,6 +21,11 @@ ClassBuilder& ClassBuilder::property(const char* name, getter get, const char* d
     return *this;
 }
 
+ClassBuilder& ClassBuilder::property(const char* name, getter get, setter set, const char* doc) {
+    properties_.push_back({name, get, set, doc, nullptr});
+    return *this;
+}
+
 ClassBuilder& ClassBuilder::method(const char* name, FastMethod function, const char* doc, int extra_flags) {
     methods_.push_back({name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function)),
                         METH_FASTCALL | METH_KEYWORDS | extra_flags, doc});

@@ -68,6 +68,7 @@ public:
 
     ClassBuilder& constructor(const char* text_signature, newfunc make);
     ClassBuilder& property(const char* name, getter get, const char* doc = nullptr);
+    ClassBuilder& property(const char* name, getter get, setter set, const char* doc);
     ClassBuilder& method(const char* name, FastMethod function, const char* doc,
                          int extra_flags = 0);
     ClassBuilder& slot(int id, void* function);

@@ -9,6 +9,7 @@
 #include "binding/elements.hpp"
 #include "binding/iterators.hpp"
 #include "binding/observation.hpp"
+#include "binding/refinement.hpp"
 #include "binding/tle.hpp"
 #include "binding/vectors.hpp"
 #include "core/predictor.hpp"
@@ -44,6 +45,16 @@ PyObject* predictor_from_tle(PyObject*, PyObject* const* args, Py_ssize_t nargs,
         TleValue tle;
         if (!parse_arguments(signature, FastCall{args, nargs, kwnames}, into(tle, to_tle_value))) return nullptr;
         return wrap(predictor_type(), Predictor::from_tle(tle.satellite_name, tle.line_1, tle.line_2));
+    });
+}
+
+PyObject* predictor_with_refinement(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+        static const Signature signature("Predictor.with_refinement()", {{"refinement"}});
+        Refinement refinement;
+        if (!parse_arguments(signature, FastCall{args, nargs, kwnames}, into(refinement, to_refinement)))
+            return nullptr;
+        return new_instance<Predictor>(predictor_type(), predictor_of(self).with_refinement(refinement));
     });
 }
 
@@ -147,7 +158,7 @@ PyObject* predictor_type() {
     static PyObject* type = nullptr;
     if (type) return type;
     if (!elements_type() || !tle_type() || !state_vector_teme_type() || !prediction_iter_type() ||
-        !observation_iter_type() || !ground_track_iter_type() || !observation_type() || !pointing_type())
+        !observation_iter_type() || !ground_track_iter_type() || !observation_type() || !pointing_type() || !refinement_type())
         return nullptr;
     ClassBuilder builder = value_class<Predictor>("Predictor", kPredictorDoc);
     builder.constructor("Predictor(elements)", &predictor_new)
@@ -155,6 +166,9 @@ PyObject* predictor_type() {
                 "from_tle(tle)\n--\n\nParse TLE string lines and initialise SGP4 constants.\n\n"
                 "Raises `ValueError` if the TLE is malformed.",
                 METH_STATIC)
+        .method("with_refinement", &predictor_with_refinement,
+                "with_refinement($self, refinement)\n--\n\n"
+                "Return a new `Predictor` with the given root-finder configuration.")
         .method("propagate", &predictor_propagate,
                 "propagate($self, t)\n--\n\nPropagate the TLE to the given UTC time.\n\n"
                 "Returns a state vector in the TEME frame.")

@@ -6,6 +6,7 @@
 #include "binding/iterators.hpp"
 #include "binding/observation.hpp"
 #include "binding/predictor.hpp"
+#include "binding/refinement.hpp"
 #include "binding/tle.hpp"
 #include "binding/vectors.hpp"
 #include "binding/window.hpp"
@@ -36,6 +37,7 @@ std::span<const ClassEntry> class_registry() {
         ClassEntry{"PredictionIter", &prediction_iter_type},
         ClassEntry{"ObservationIter", &observation_iter_type},
         ClassEntry{"GroundTrackIter", &ground_track_iter_type},
+        ClassEntry{"Refinement", &refinement_type},
     };
     return entries;
 }

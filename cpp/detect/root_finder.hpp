@@ -1,0 +1,114 @@
+#pragma once
+// The bracketed hybrid root finder: Newton steps when the cost function supplies a
+// derivative, secant steps otherwise, and bisection whenever the faster step would
+// leave the bracket or one end of the bracket has stalled. Time is float seconds
+// since 1970-01-01T00:00:00 UTC; every evaluation goes through an instant.
+#include <algorithm>
+#include <cmath>
+#include <concepts>
+#include <expected>
+#include <memory>
+#include <optional>
+
+#include "core/core_error.hpp"
+#include "core/predictor.hpp"
+#include "time/instant.hpp"
+
+namespace orbweave::detect {
+
+// A signed value of time: positive (or zero) inside the event.
+struct CostSample {
+    double value = 0.0;
+    std::optional<double> derivative;  // per second, when cheaply available
+};
+
+// Callable as `std::expected<CostSample, CoreError>(time::Instant)`.
+template <class F>
+concept CostFunction = requires(F f, time::Instant t) {
+    { f(t) } -> std::same_as<std::expected<CostSample, CoreError>>;
+};
+
+namespace root_detail {
+
+struct Evaluated {
+    double t;
+    CostSample sample;
+};
+
+enum class Side { None, Lo, Hi };
+
+inline RootError failed(const Refinement& settings, double lo, double hi, double last_value) {
+    return RootError{RootError::FailedToConverge{settings.max_iter, settings.time_tolerance, (lo + hi) / 2.0,
+                                                 std::abs(last_value)}};
+}
+
+// The next point to try: Newton from the last evaluation, else secant, else the
+// midpoint; after two moves of the same end, always the midpoint.
+inline double candidate(double lo, double hi, double f_lo, double f_hi, const Evaluated& last, int streak) {
+    double x = (lo + hi) / 2.0;
+    if (streak >= 2) return x;
+    if (last.sample.derivative) {
+        const double newton = last.t - last.sample.value / *last.sample.derivative;
+        if (newton > lo && newton < hi) return newton;
+    }
+    const double secant = (f_hi * lo - hi * f_lo) / (f_hi - f_lo);
+    if (secant > lo && secant < hi) x = secant;
+    return x;
+}
+
+}  // namespace root_detail
+
+// Finds the crossing between a and b (either order). Errors: RootError inside the
+// core error's Roots variant.
+template <CostFunction F>
+std::expected<double, CoreError> solve(double a, double b, const Refinement& settings, F&& cost) {
+    using namespace root_detail;
+    const auto evaluate = [&](double t) -> std::expected<CostSample, CoreError> {
+        auto sample = cost(time::Instant::from_unix_seconds_f64(t));
+        if (!sample)
+            return std::unexpected(CoreError{CoreError::Roots{
+                RootError{RootError::CostFn{std::make_shared<const CoreError>(std::move(sample.error()))}}}});
+        return *sample;
+    };
+    const auto at_a = evaluate(a);
+    if (!at_a) return std::unexpected(at_a.error());
+    if (at_a->value == 0.0) return a;
+    const auto at_b = evaluate(b);
+    if (!at_b) return std::unexpected(at_b.error());
+    if (at_b->value == 0.0) return b;
+    if ((at_a->value > 0.0) == (at_b->value > 0.0))
+        return std::unexpected(CoreError{CoreError::Roots{RootError{RootError::Unbracketed{}}}});
+
+    double lo = a < b ? a : b, hi = a < b ? b : a;
+    double f_lo = a < b ? at_a->value : at_b->value, f_hi = a < b ? at_b->value : at_a->value;
+    Evaluated last{b, *at_b};
+    uint64_t remaining = settings.max_iter;
+    int streak = 0;
+    Side last_side = Side::None;
+    if (remaining == 0) return std::unexpected(CoreError{CoreError::Roots{failed(settings, lo, hi, last.sample.value)}});
+    const double tolerance = settings.time_tolerance;
+    while (true) {
+        if (hi - lo < tolerance) return std::abs(f_hi) < std::abs(f_lo) ? hi : lo;
+        double x = candidate(lo, hi, f_lo, f_hi, last, streak);
+        x = std::min(std::max(x, lo + tolerance / 2.0), hi - tolerance / 2.0);
+        const auto sample = evaluate(x);
+        if (!sample) return std::unexpected(sample.error());
+        if (sample->value == 0.0) return x;
+        last = {x, *sample};
+        const bool same_as_lo = (f_lo <= 0.0) != (sample->value > 0.0);
+        const Side moved = same_as_lo ? Side::Lo : Side::Hi;
+        if (same_as_lo) {
+            lo = x;
+            f_lo = sample->value;
+        } else {
+            hi = x;
+            f_hi = sample->value;
+        }
+        streak = (last_side == Side::None || moved != last_side) ? 0 : streak + 1;
+        last_side = moved;
+        if (--remaining == 0)
+            return std::unexpected(CoreError{CoreError::Roots{failed(settings, lo, hi, sample->value)}});
+    }
+}
+
+}  // namespace orbweave::detect

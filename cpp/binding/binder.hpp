@@ -77,6 +77,12 @@ Into<T, Convert> into(T& out, Convert convert) {
     return {out, convert};
 }
 
+// An optional tuning argument: None keeps the target's library default.
+template <class T, bool (*Convert)(PyObject*, T&)>
+bool none_or(PyObject* value, T& out) {
+    return value == Py_None || Convert(value, out);
+}
+
 // Keeps the argument object itself (borrowed), for arguments read later.
 inline bool as_object(PyObject* value, PyObject*& out) {
     out = value;

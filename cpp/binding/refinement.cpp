@@ -15,19 +15,13 @@ constexpr const char* kRefinementDoc =
     "when a derivative is available and a secant/bisection step otherwise,\n"
     "converging once the crossing is pinned down to `time_tolerance` seconds.";
 
-// None keeps the target's default.
-template <class T, bool (*Convert)(PyObject*, T&)>
-bool optional_setting(PyObject* value, T& out) {
-    return value == Py_None || Convert(value, out);
-}
-
 PyObject* refinement_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
         static const Signature signature("Refinement()", {{"time_tolerance", false}, {"max_iter", false}}, 0, 0);
         Refinement settings;
         if (!parse_arguments(signature, TupleCall{args, kwargs},
-                             into(settings.time_tolerance, optional_setting<double, to_f64>),
-                             into(settings.max_iter, optional_setting<uint64_t, to_u64>)))
+                             into(settings.time_tolerance, none_or<double, to_f64>),
+                             into(settings.max_iter, none_or<uint64_t, to_u64>)))
             return nullptr;
         return new_instance<Refinement>(reinterpret_cast<PyObject*>(type), settings);
     });

@@ -1,0 +1,181 @@
+#pragma once
+// The window search: a coarse scan of the cost function over [start, end) that
+// stops at the first sample not below zero, walks backward and forward to the
+// window's crossings, and resumes after it. In gap mode the negative stretches
+// between windows are yielded too, so that the items tile the interval.
+#include <expected>
+#include <optional>
+#include <utility>
+
+#include "core/core_error.hpp"
+#include "core/predictor.hpp"
+#include "detect/root_finder.hpp"
+#include "detect/step_policy.hpp"
+#include "detect/walk.hpp"
+#include "time/duration.hpp"
+#include "time/instant.hpp"
+
+namespace orbweave::detect {
+
+// The knobs of one window search, with the engine's own defaults.
+template <StepRule Step = FixedStep>
+struct WindowConfig {
+    Step step_policy{};
+    Refinement refinement{};
+    time::Duration walk_step = time::Duration::seconds(30);
+    time::Duration max_window_duration = time::Duration::seconds(3600);
+    bool report_gaps = false;           // also yield the gaps between windows
+    bool skip_leading_partial = true;   // drop a window already open at the start
+    bool clamp_to_interval = false;     // cut windows at the interval's ends
+    std::optional<ScanInterval> interval;
+};
+
+template <CostFunction Cost, StepRule Step = FixedStep>
+class WindowIter {
+public:
+    class Builder {
+    public:
+        Builder(WindowConfig<Step> config, Cost cost) : config_(std::move(config)), cost_(std::move(cost)) {}
+        Builder& interval(time::Instant start, time::Instant end) {
+            config_.interval = ScanInterval{start, end};
+            return *this;
+        }
+        std::expected<WindowIter, CoreError> build() const {
+            if (!config_.interval) return std::unexpected(missing_interval_error("WindowIter"));
+            return WindowIter(config_, cost_);
+        }
+
+    private:
+        WindowConfig<Step> config_;
+        Cost cost_;
+    };
+
+    // The next window or gap, none once the interval is exhausted, or an error. After
+    // an error during the scan the next call continues after the failed sample; an
+    // error at the interval end ends the search.
+    std::expected<std::optional<Window>, CoreError> next() {
+        if (phase_ == Phase::Done) return std::optional<Window>();
+        if (phase_ == Phase::Finishing) return finish();
+        while (true) {
+            const std::optional<time::Instant> t = next_instant();
+            if (!t || *t >= interval().end) {
+                phase_ = Phase::Finishing;
+                return finish();
+            }
+            cursor_ = *t;
+            if (pending_) return take_pending();
+            const auto sample = cost_(*t);
+            if (!sample) return std::unexpected(sample.error());
+            if (sample->value < 0.0) {
+                if (!last_end_) last_end_ = *t;
+                last_sample_ = LastSample{*t, *sample};
+                continue;
+            }
+            if (!last_end_ && config_.skip_leading_partial) {
+                const auto skipped = skip_window(*t);
+                if (!skipped) return std::unexpected(skipped.error());
+                continue;
+            }
+            return open_window(*t);
+        }
+    }
+
+private:
+    enum class Phase { Scanning, Finishing, Done };
+    using Item = std::expected<std::optional<Window>, CoreError>;
+
+    WindowIter(WindowConfig<Step> config, Cost cost) : config_(std::move(config)), cost_(std::move(cost)) {
+        config_.walk_step = floored_walk_step(config_.walk_step);
+    }
+
+    const ScanInterval& interval() const { return *config_.interval; }
+
+    DetectBounds bounds() const {
+        if (!config_.clamp_to_interval) return {};
+        return {interval().start, interval().end};
+    }
+
+    // The interval start first; then the cursor again while a window is held back,
+    // the instant after the last window, or one step of the scan. None when the
+    // step leaves the range of instants, which is past the interval end as well.
+    std::optional<time::Instant> next_instant() {
+        if (!cursor_) return interval().start;
+        if (pending_) return cursor_;
+        if (resume_) return std::exchange(resume_, std::nullopt);
+        return cursor_->checked_add(advancing_step(config_.step_policy.next_step(*cursor_, last_sample_)));
+    }
+
+    Item take_pending() { return std::optional<Window>(*std::exchange(pending_, std::nullopt)); }
+
+    // A window already open at the interval start: walk to its end and drop it.
+    std::expected<void, CoreError> skip_window(time::Instant t) {
+        const time::Duration step = config_.walk_step;
+        const auto end = walk({t, step, walk_limit(t, config_.max_window_duration, step), bounds().end, t,
+                               config_.max_window_duration},
+                              config_.refinement, cost_);
+        if (!end) return std::unexpected(end.error());
+        last_end_ = end->crossing;
+        resume_ = end->first_negative;
+        return {};
+    }
+
+    // The window around `t`, or in gap mode the gap before it while the window waits
+    // for the next call.
+    Item open_window(time::Instant t) {
+        const auto found = detect_at(t, cost_, config_.walk_step, config_.max_window_duration, config_.refinement,
+                                     bounds());
+        if (!found) return std::unexpected(found.error());
+        resume_ = found->resume;
+        const std::optional<time::Instant> previous_end = std::exchange(last_end_, found->window.end);
+        if (!previous_end || !config_.report_gaps) return std::optional<Window>(found->window);
+        pending_ = found->window;
+        return std::optional<Window>(Window{*previous_end, found->window.start, WindowKind::Gap});
+    }
+
+    Item done() {
+        phase_ = Phase::Done;
+        return std::optional<Window>();
+    }
+
+    // The interval end, which no scan sample reaches: the held-back window cut at
+    // the end, the final gap, or a window that opened after the last scan sample.
+    Item finish() {
+        const time::Instant end = interval().end;
+        if (pending_) {
+            pending_->end = end;
+            return take_pending();
+        }
+        if (finish_done_) return done();
+        finish_done_ = true;
+        if (!last_end_ || *last_end_ >= end) return done();
+        const auto sample = cost_(end);
+        if (!sample) {
+            phase_ = Phase::Done;
+            return std::unexpected(sample.error());
+        }
+        if (sample->value < 0.0) {
+            if (!config_.report_gaps) return done();
+            return std::optional<Window>(Window{*last_end_, end, WindowKind::Gap});
+        }
+        Item item = open_window(end);
+        if (!item) phase_ = Phase::Done;
+        return item;
+    }
+
+    WindowConfig<Step> config_;
+    Cost cost_;
+    Phase phase_ = Phase::Scanning;
+    std::optional<time::Instant> cursor_;
+    std::optional<LastSample> last_sample_;
+    std::optional<time::Instant> last_end_;
+    std::optional<time::Instant> resume_;
+    std::optional<Window> pending_;
+    bool finish_done_ = false;
+};
+
+template <StepRule Step, CostFunction Cost>
+typename WindowIter<Cost, Step>::Builder window_iter(WindowConfig<Step> config, Cost cost) {
+    return typename WindowIter<Cost, Step>::Builder(std::move(config), std::move(cost));
+}
+
+}  // namespace orbweave::detect

@@ -47,6 +47,7 @@ std::string instant_text(Instant t) {
 }
 
 std::string compact_duration_text(Duration d) {
+    if (d < Duration::zero()) return "-" + compact_duration_text(-d);
     uint64_t seconds = static_cast<uint64_t>(d.floor_seconds());
     const uint32_t nanos = static_cast<uint32_t>(d.subsec_nanos());
     if (seconds == 0 && nanos == 0) return "0s";

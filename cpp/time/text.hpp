@@ -12,8 +12,9 @@ namespace orbweave::time {
 // Years outside 0..9999 carry a sign and at least four digits ("+10000", "-0001").
 std::string instant_text(Instant t);
 
-// Compact unit form of a non-negative duration: "0s", "1h", "1m 30s", "2days",
-// "1year 2months 3days 4h 5m 6s 7ms 8us 9ns".
+// Compact unit form of a duration: "0s", "1h", "1m 30s", "2days",
+// "1year 2months 3days 4h 5m 6s 7ms 8us 9ns"; a negative one is "-" and the form
+// of its magnitude.
 std::string compact_duration_text(Duration d);
 
 }  // namespace orbweave::time

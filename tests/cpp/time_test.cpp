@@ -182,6 +182,8 @@ TEST(Text, CompactDuration) {
     EXPECT_EQ(compact_duration_text(Duration::seconds(90)), "1m 30s");
     EXPECT_EQ(compact_duration_text(Duration::seconds(172800)), "2days");
     EXPECT_EQ(compact_duration_text(Duration::seconds(86400)), "1day");
+    EXPECT_EQ(compact_duration_text(Duration::seconds(-1)), "-1s");
+    EXPECT_EQ(compact_duration_text(Duration::nanoseconds(-1'500'000)), "-1ms 500us");
     EXPECT_EQ(compact_duration_text(Duration::from_parts(31'557'600 + 2 * 2'630'016 + 3661, 7'008'009)),
               "1year 2months 1h 1m 1s 7ms 8us 9ns");
 }

@@ -3,6 +3,8 @@
 import datetime
 import typing
 
+import typing_extensions
+
 import orbweave
 
 __all__ = [
@@ -18,8 +20,10 @@ __all__ = [
     "Interval",
     "Observation",
     "Pointing",
+    "Transit",
     "Predictor",
     "PredictionIter",
+    "TransitIter",
     "ObservationIter",
     "GroundTrackIter",
     "Refinement",
@@ -360,6 +364,34 @@ class Pointing:
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
 
 @typing.final
+class Transit:
+    """A satellite pass — the window during which the satellite is above the minimum elevation."""
+
+    @property
+    def start(self) -> datetime.datetime:
+        """Acquisition of Signal: when the satellite rises above `min_elevation`."""
+    @property
+    def end(self) -> datetime.datetime:
+        """Loss of Signal: when the satellite drops below `min_elevation`."""
+    @property
+    def duration(self) -> datetime.timedelta:
+        """Length of the interval."""
+    @property
+    def mid_point(self) -> datetime.datetime:
+        """The instant halfway between `start` and `end`."""
+    @property
+    @typing_extensions.deprecated("duration_seconds is deprecated; use duration instead")
+    def duration_seconds(self) -> float:
+        """Duration of the transit in seconds.
+
+        Deprecated: use `duration`, which is a `timedelta`."""
+    def intersection(self, other: orbweave.IntervalRange) -> typing.Optional[Interval]:
+        """The overlap with `other`, or None if the two do not overlap."""
+    def __eq__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool: ...
+    def __hash__(self) -> int: ...
+
+@typing.final
 class Predictor:
     """Parsed TLE with pre-computed SGP4 constants, ready for propagation.
 
@@ -397,6 +429,37 @@ class Predictor:
 
         `interval` must expose `.start` and `.end` datetime properties.
         Pass an `Interval`, `Transit`, or `Illumination` object."""
+    def transits_iter(
+        self,
+        observer: GeodeticPoint,
+        interval: orbweave.IntervalRange,
+        min_elevation_deg: float,
+        *,
+        min_step: typing.Optional[datetime.timedelta] = None,
+        max_step: typing.Optional[datetime.timedelta] = None,
+        walk_step: typing.Optional[datetime.timedelta] = None,
+        max_transit_duration: typing.Optional[datetime.timedelta] = None,
+        skip_leading_partial: typing.Optional[bool] = None,
+        clamp_to_interval: typing.Optional[bool] = None,
+    ) -> TransitIter:
+        """Iterate over satellite passes visible to the observer within the interval.
+
+        `interval` must expose `.start` and `.end` datetime properties.
+        `min_elevation_deg`: minimum elevation above the horizon in degrees.
+
+        The keyword-only arguments tune the coarse scan; each defaults to the
+        library's own value.
+
+        `min_step` and `max_step` bound the adaptive scan step: `min_step` is
+        also the shortest pass the scan is guaranteed to see, and `max_step` is
+        raised to it where it is smaller. `walk_step` is the fixed step used to
+        walk from a transit's start to its end. A transit longer than
+        `max_transit_duration` raises `RuntimeError`.
+
+        `skip_leading_partial` discards a transit already in progress at the
+        interval start; set it to `False` to walk backward for its true AoS.
+        `clamp_to_interval` clamps a transit still in progress at the interval
+        end to the interval, instead of walking forward for its true LoS."""
     def sub_point(self, t: datetime.datetime) -> GeodeticPoint:
         """The geodetic point directly beneath the satellite at time `t`."""
     def ground_track_iter(self, interval: orbweave.IntervalRange, step: datetime.timedelta) -> GroundTrackIter:
@@ -404,6 +467,23 @@ class Predictor:
 
         `interval` must expose `.start` and `.end` datetime properties.
         Yields `(datetime, GeodeticPoint)` sub-satellite points."""
+    def detect_transit(
+        self,
+        t: datetime.datetime,
+        observer: GeodeticPoint,
+        min_elevation_deg: float,
+        *,
+        walk_step: typing.Optional[datetime.timedelta] = None,
+        max_transit_duration: typing.Optional[datetime.timedelta] = None,
+    ) -> typing.Optional[Transit]:
+        """Detect whether a transit is in progress at time `t`.
+
+        Returns `None` if the satellite is below `min_elevation_deg` at `t`.
+        Searches backward and forward to bracket AoS and LoS.
+
+        Raises `RuntimeError` if the transit turns out to be longer than
+        `max_transit_duration`, which defaults to one hour. See `transits_iter`;
+        the other knobs there do not apply to this single-point detection."""
     @property
     def epoch(self) -> datetime.datetime:
         """The epoch of the TLE (UTC)."""
@@ -416,6 +496,13 @@ class PredictionIter:
 
     def __iter__(self) -> PredictionIter: ...
     def __next__(self) -> tuple[datetime.datetime, StateVectorTeme]: ...
+
+@typing.final
+class TransitIter:
+    """Lazy iterator yielding satellite passes visible to an observer."""
+
+    def __iter__(self) -> TransitIter: ...
+    def __next__(self) -> Transit: ...
 
 @typing.final
 class ObservationIter:

@@ -10,6 +10,7 @@
 #include "binding/iterators.hpp"
 #include "binding/observation.hpp"
 #include "binding/refinement.hpp"
+#include "binding/transit.hpp"
 #include "binding/tle.hpp"
 #include "binding/vectors.hpp"
 #include "core/predictor.hpp"
@@ -158,7 +159,8 @@ PyObject* predictor_type() {
     static PyObject* type = nullptr;
     if (type) return type;
     if (!elements_type() || !tle_type() || !state_vector_teme_type() || !prediction_iter_type() ||
-        !observation_iter_type() || !ground_track_iter_type() || !observation_type() || !pointing_type() || !refinement_type())
+        !observation_iter_type() || !ground_track_iter_type() || !observation_type() || !pointing_type() || !refinement_type() ||
+        !transit_iter_type())
         return nullptr;
     ClassBuilder builder = value_class<Predictor>("Predictor", kPredictorDoc);
     builder.constructor("Predictor(elements)", &predictor_new)
@@ -189,6 +191,7 @@ PyObject* predictor_type() {
                 "Iterate over observations from the given observer at regular intervals.\n\n"
                 "`interval` must expose `.start` and `.end` datetime properties.\n"
                 "Pass an `Interval`, `Transit`, or `Illumination` object.")
+        .method("transits_iter", &predictor_transits_iter, kTransitsIterDoc)
         .method("sub_point", &predictor_sub_point,
                 "sub_point($self, t)\n--\n\nThe geodetic point directly beneath the satellite at time `t`.")
         .method("ground_track_iter", &predictor_ground_track_iter,
@@ -196,6 +199,7 @@ PyObject* predictor_type() {
                 "Trace the satellite's ground track at regular intervals.\n\n"
                 "`interval` must expose `.start` and `.end` datetime properties.\n"
                 "Yields `(datetime, GeodeticPoint)` sub-satellite points.")
+        .method("detect_transit", &predictor_detect_transit, kDetectTransitDoc)
         .property("epoch", &predictor_epoch, "The epoch of the TLE (UTC).")
         .method("tle_age_seconds", &predictor_tle_age_seconds,
                 "tle_age_seconds($self, now)\n--\n\n"

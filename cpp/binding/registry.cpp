@@ -8,6 +8,7 @@
 #include "binding/predictor.hpp"
 #include "binding/refinement.hpp"
 #include "binding/tle.hpp"
+#include "binding/transit.hpp"
 #include "binding/vectors.hpp"
 #include "binding/window.hpp"
 
@@ -33,8 +34,10 @@ std::span<const ClassEntry> class_registry() {
         ClassEntry{"Interval", &interval_type},
         ClassEntry{"Observation", &observation_type},
         ClassEntry{"Pointing", &pointing_type},
+        ClassEntry{"Transit", &transit_type},
         ClassEntry{"Predictor", &predictor_type},
         ClassEntry{"PredictionIter", &prediction_iter_type},
+        ClassEntry{"TransitIter", &transit_iter_type},
         ClassEntry{"ObservationIter", &observation_iter_type},
         ClassEntry{"GroundTrackIter", &ground_track_iter_type},
         ClassEntry{"Refinement", &refinement_type},

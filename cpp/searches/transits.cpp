@@ -1,0 +1,55 @@
+#include "searches/transits.hpp"
+
+#include <cmath>
+#include <numbers>
+
+#include "time/text.hpp"
+#include "util/trace.hpp"
+
+namespace orbweave::searches {
+
+namespace {
+
+constexpr double kRateGuardMetres = 1e-12;
+
+}  // namespace
+
+ElevationCost::ElevationCost(Predictor predictor, const frames::Geodetic& observer, double min_elevation_deg)
+    : predictor_(std::move(predictor)),
+      observer_ecef_(frames::geodetic_to_ecef(observer)),
+      sin_lat_(std::sin(observer.latitude_deg * frames::kRadiansPerDegree)),
+      cos_lat_(std::cos(observer.latitude_deg * frames::kRadiansPerDegree)),
+      sin_lon_(std::sin(observer.longitude_deg * frames::kRadiansPerDegree)),
+      cos_lon_(std::cos(observer.longitude_deg * frames::kRadiansPerDegree)),
+      mask_rad_(min_elevation_deg * std::numbers::pi / 180.0) {}
+
+std::expected<detect::CostSample, CoreError> ElevationCost::operator()(time::Instant t) const {
+    const auto teme = predictor_.propagate(t);
+    if (!teme) return std::unexpected(teme.error());
+    const StateVector ecef = frames::teme_to_ecef(*teme, t);
+    const Vec3 d{ecef.position.x - observer_ecef_.x, ecef.position.y - observer_ecef_.y,
+                 ecef.position.z - observer_ecef_.z};
+    const Vec3& v = ecef.velocity;  // the observer is at rest in ECEF
+    const auto east = [&](const Vec3& a) { return -sin_lon_ * a.x + cos_lon_ * a.y; };
+    const auto north = [&](const Vec3& a) {
+        return -sin_lat_ * cos_lon_ * a.x - sin_lat_ * sin_lon_ * a.y + cos_lat_ * a.z;
+    };
+    const auto up = [&](const Vec3& a) {
+        return cos_lat_ * cos_lon_ * a.x + cos_lat_ * sin_lon_ * a.y + sin_lat_ * a.z;
+    };
+    const double e = east(d), n = north(d), u = up(d);
+    const double de = east(v), dn = north(v), du = up(v);
+    const double rho = std::sqrt(e * e + n * n);
+    const double elevation = std::atan2(u, rho);
+    const double rate =
+        rho > kRateGuardMetres ? (rho * rho * du - u * (e * de + n * dn)) / ((rho * rho + u * u) * rho) : 0.0;
+    return detect::CostSample{elevation - mask_rad_, rate};
+}
+
+void trace_transit(time::Instant aos, time::Instant los) {
+    trace::debug("orbweave::transits", "transit detected", [&](auto emit) {
+        emit({{"aos", time::instant_text(aos)}, {"los", time::instant_text(los)}});
+    });
+}
+
+}  // namespace orbweave::searches

@@ -1,0 +1,43 @@
+#pragma once
+// Passes over a ground observer: the elevation cost function (elevation minus the
+// mask, with the elevation rate as derivative) and the search knobs.
+#include <expected>
+
+#include "core/core_error.hpp"
+#include "core/frames.hpp"
+#include "core/predictor.hpp"
+#include "detect/root_finder.hpp"
+#include "time/duration.hpp"
+
+namespace orbweave::searches {
+
+class ElevationCost {
+public:
+    ElevationCost(Predictor predictor, const frames::Geodetic& observer, double min_elevation_deg);
+
+    // value = elevation - mask (radians); derivative = elevation rate (rad/s).
+    std::expected<detect::CostSample, CoreError> operator()(time::Instant t) const;
+
+    const Predictor& predictor() const { return predictor_; }
+
+private:
+    Predictor predictor_;
+    Vec3 observer_ecef_;
+    double sin_lat_, cos_lat_, sin_lon_, cos_lon_;
+    double mask_rad_;
+};
+
+// The knobs of a pass search, with the library's defaults.
+struct TransitKnobs {
+    time::Duration min_step = time::Duration::seconds(10);
+    time::Duration max_step = time::Duration::seconds(600);
+    time::Duration walk_step = time::Duration::seconds(30);
+    time::Duration max_transit_duration = time::Duration::seconds(3600);
+    bool skip_leading_partial = true;
+    bool clamp_to_interval = false;
+};
+
+// Emits the "transit detected" debug event of a found pass.
+void trace_transit(time::Instant aos, time::Instant los);
+
+}  // namespace orbweave::searches

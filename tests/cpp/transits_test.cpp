@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "detect/walk.hpp"
+#include "searches/transits.hpp"
+#include "util/trace.hpp"
+
+using namespace orbweave;
+using time::Duration;
+using time::Instant;
+
+namespace {
+
+Predictor iss() {
+    sgp4::ElementRecord r;
+    r.norad_id = 25544;
+    r.epoch = *Instant::from_civil(2020, 7, 12, 1, 19, 7, 0);
+    r.mean_motion = 15.49560532;
+    r.eccentricity = 0.0001771;
+    r.inclination = 51.6435;
+    r.right_ascension = 225.4004;
+    r.argument_of_perigee = 44.9625;
+    r.mean_anomaly = 5.1087;
+    return *Predictor::from_elements(r);
+}
+
+std::vector<std::string> g_fields;
+void record(const trace::Event& event) {
+    g_fields.push_back(std::string(event.target) + "|" + std::string(event.message));
+    for (const auto& field : event.fields) g_fields.push_back(std::string(field.name) + "=" + field.value);
+}
+
+}  // namespace
+
+TEST(ElevationCost, DerivativeMatchesTheElevationSlope) {
+    const searches::ElevationCost cost(iss(), {40.0, -75.0, 50.0}, 10.0);
+    const Instant start = iss().epoch();
+    for (int minutes = 0; minutes < 24 * 60; minutes += 37) {
+        const Instant t = start + Duration::seconds(60 * minutes);
+        const auto here = cost(t);
+        const auto later = cost(t + Duration::milliseconds(500));
+        const auto earlier = cost(t - Duration::milliseconds(500));
+        ASSERT_TRUE(here && later && earlier);
+        const double slope = (later->value - earlier->value) / 1.0;
+        EXPECT_NEAR(*here->derivative, slope, 1e-6 + 1e-3 * std::abs(slope)) << minutes;
+    }
+}
+
+TEST(ElevationCost, MaskShiftsTheValue) {
+    const Instant t = iss().epoch() + Duration::seconds(5000);
+    const auto zero_mask = searches::ElevationCost(iss(), {40.0, -75.0, 50.0}, 0.0)(t);
+    const auto ten_mask = searches::ElevationCost(iss(), {40.0, -75.0, 50.0}, 10.0)(t);
+    EXPECT_NEAR(zero_mask->value - ten_mask->value, 10.0 * M_PI / 180.0, 1e-15);
+}
+
+TEST(ElevationCost, TransitEventCarriesAosAndLos) {
+    g_fields.clear();
+    trace::install_sink(&record);
+    searches::trace_transit(*Instant::from_civil(2024, 5, 1, 10, 0, 0, 0),
+                            *Instant::from_civil(2024, 5, 1, 10, 5, 0, 500'000'000));
+    trace::install_sink(nullptr);
+    EXPECT_EQ(g_fields, (std::vector<std::string>{"orbweave::transits|transit detected",
+                                                  "aos=2024-05-01 10:00:00 UTC", "los=2024-05-01 10:05:00.500 UTC"}));
+}

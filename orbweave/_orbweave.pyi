@@ -21,8 +21,11 @@ __all__ = [
     "Observation",
     "Pointing",
     "Transit",
+    "ApsisEvent",
+    "Apsis",
     "Predictor",
     "PredictionIter",
+    "ApsisIter",
     "TransitIter",
     "ObservationIter",
     "GroundTrackIter",
@@ -392,6 +395,36 @@ class Transit:
     def __hash__(self) -> int: ...
 
 @typing.final
+class ApsisEvent:
+    """Whether an apsis event is apogee or perigee."""
+
+    Apogee: typing.ClassVar[ApsisEvent]
+    """Point of greatest distance from Earth (maximum altitude)."""
+    Perigee: typing.ClassVar[ApsisEvent]
+    """Point of closest approach to Earth (minimum altitude)."""
+    def __int__(self) -> int: ...
+    def __eq__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool: ...
+    def __hash__(self) -> int: ...
+
+@typing.final
+class Apsis:
+    """A detected apsis event with refined time and altitude."""
+
+    @property
+    def time(self) -> datetime.datetime:
+        """Time of the apsis event (UTC)."""
+    @property
+    def event(self) -> ApsisEvent:
+        """Whether this is an apogee or perigee."""
+    @property
+    def altitude(self) -> float:
+        """Altitude above the WGS-84 equatorial radius in metres."""
+    def __eq__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool: ...
+    __hash__: typing.ClassVar[None]  # type: ignore[assignment]
+
+@typing.final
 class Predictor:
     """Parsed TLE with pre-computed SGP4 constants, ready for propagation.
 
@@ -467,6 +500,14 @@ class Predictor:
 
         `interval` must expose `.start` and `.end` datetime properties.
         Yields `(datetime, GeodeticPoint)` sub-satellite points."""
+    def apsis_iter(
+        self, interval: orbweave.IntervalRange, *, step: typing.Optional[datetime.timedelta] = None
+    ) -> ApsisIter:
+        """Iterate over apogee and perigee events within the interval.
+
+        `interval` must expose `.start` and `.end` datetime properties.
+        `step` is the fixed step used to scan for radial-velocity sign changes,
+        defaulting to the library's own value."""
     def detect_transit(
         self,
         t: datetime.datetime,
@@ -484,6 +525,21 @@ class Predictor:
         Raises `RuntimeError` if the transit turns out to be longer than
         `max_transit_duration`, which defaults to one hour. See `transits_iter`;
         the other knobs there do not apply to this single-point detection."""
+    def max_elevation(
+        self,
+        observer: GeodeticPoint,
+        interval: orbweave.IntervalRange,
+        *,
+        scan_step: typing.Optional[datetime.timedelta] = None,
+    ) -> tuple[datetime.datetime, Observation]:
+        """Find the peak elevation of the satellite over an observer within the interval.
+
+        `interval` must expose `.start` and `.end` datetime properties.
+        Returns `(datetime, Observation)` at the peak.
+        Raises `RuntimeError` if no peak is found in the interval.
+
+        `scan_step` is the fixed step used to scan for elevation-rate zero
+        crossings, defaulting to the library's own value."""
     @property
     def epoch(self) -> datetime.datetime:
         """The epoch of the TLE (UTC)."""
@@ -496,6 +552,13 @@ class PredictionIter:
 
     def __iter__(self) -> PredictionIter: ...
     def __next__(self) -> tuple[datetime.datetime, StateVectorTeme]: ...
+
+@typing.final
+class ApsisIter:
+    """Lazy iterator yielding apogee and perigee events within a time interval."""
+
+    def __iter__(self) -> ApsisIter: ...
+    def __next__(self) -> Apsis: ...
 
 @typing.final
 class TransitIter:

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "binding/errors.hpp"
+#include "time/duration.hpp"
 #include "util/panic.hpp"
 
 namespace orbweave::py {
@@ -81,6 +82,12 @@ Into<T, Convert> into(T& out, Convert convert) {
 template <class T, bool (*Convert)(PyObject*, T&)>
 bool none_or(PyObject* value, T& out) {
     return value == Py_None || Convert(value, out);
+}
+
+// A step knob of 1 s or less becomes exactly 1 s.
+inline time::Duration floored_step(time::Duration step) {
+    const time::Duration one = time::Duration::seconds(1);
+    return step <= one ? one : step;
 }
 
 // Keeps the argument object itself (borrowed), for arguments read later.

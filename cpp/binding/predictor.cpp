@@ -11,6 +11,8 @@
 #include "binding/observation.hpp"
 #include "binding/refinement.hpp"
 #include "binding/transit.hpp"
+#include "binding/apsis.hpp"
+#include "searches/peak_elevation.hpp"
 #include "binding/tle.hpp"
 #include "binding/vectors.hpp"
 #include "core/predictor.hpp"
@@ -140,6 +142,25 @@ PyObject* predictor_observation_iter(PyObject* self, PyObject* const* args, Py_s
     });
 }
 
+PyObject* predictor_max_elevation(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+        static const Signature signature("Predictor.max_elevation()", {{"observer"}, {"interval"}, {"scan_step", false}},
+                                         0, 2);
+        frames::Geodetic observer;
+        InstantRange interval;
+        time::Duration scan_step = time::Duration::seconds(10);
+        if (!parse_arguments(signature, FastCall{args, nargs, kwnames}, into(observer, to_geodetic),
+                             into(interval, to_instant_range), into(scan_step, none_or<time::Duration, to_duration>)))
+            return nullptr;
+        const auto peak = searches::max_elevation(predictor_of(self), observer, interval.start, interval.end,
+                                                  floored_step(scan_step));
+        if (!peak) return raise_core_error(peak.error());
+        Ref when = Ref::steal(from_instant(peak->t));
+        Ref observation = when ? Ref::steal(new_observation(peak->observation)) : Ref();
+        return observation ? PyTuple_Pack(2, when.get(), observation.get()) : nullptr;
+    });
+}
+
 PyObject* predictor_tle_age_seconds(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
         static const Signature signature("Predictor.tle_age_seconds()", {{"now"}});
@@ -160,7 +181,7 @@ PyObject* predictor_type() {
     if (type) return type;
     if (!elements_type() || !tle_type() || !state_vector_teme_type() || !prediction_iter_type() ||
         !observation_iter_type() || !ground_track_iter_type() || !observation_type() || !pointing_type() || !refinement_type() ||
-        !transit_iter_type())
+        !transit_iter_type() || !apsis_iter_type())
         return nullptr;
     ClassBuilder builder = value_class<Predictor>("Predictor", kPredictorDoc);
     builder.constructor("Predictor(elements)", &predictor_new)
@@ -199,7 +220,16 @@ PyObject* predictor_type() {
                 "Trace the satellite's ground track at regular intervals.\n\n"
                 "`interval` must expose `.start` and `.end` datetime properties.\n"
                 "Yields `(datetime, GeodeticPoint)` sub-satellite points.")
+        .method("apsis_iter", &predictor_apsis_iter, kApsisIterDoc)
         .method("detect_transit", &predictor_detect_transit, kDetectTransitDoc)
+        .method("max_elevation", &predictor_max_elevation,
+                "max_elevation($self, observer, interval, *, scan_step=None)\n--\n\n"
+                "Find the peak elevation of the satellite over an observer within the interval.\n\n"
+                "`interval` must expose `.start` and `.end` datetime properties.\n"
+                "Returns `(datetime, Observation)` at the peak.\n"
+                "Raises `RuntimeError` if no peak is found in the interval.\n\n"
+                "`scan_step` is the fixed step used to scan for elevation-rate zero\n"
+                "crossings, defaulting to the library's own value.")
         .property("epoch", &predictor_epoch, "The epoch of the TLE (UTC).")
         .method("tle_age_seconds", &predictor_tle_age_seconds,
                 "tle_age_seconds($self, now)\n--\n\n"

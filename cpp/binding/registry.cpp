@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "binding/apsis.hpp"
 #include "binding/elements.hpp"
 #include "binding/iterators.hpp"
 #include "binding/observation.hpp"
@@ -35,8 +36,11 @@ std::span<const ClassEntry> class_registry() {
         ClassEntry{"Observation", &observation_type},
         ClassEntry{"Pointing", &pointing_type},
         ClassEntry{"Transit", &transit_type},
+        ClassEntry{"ApsisEvent", &apsis_event_type},
+        ClassEntry{"Apsis", &apsis_type},
         ClassEntry{"Predictor", &predictor_type},
         ClassEntry{"PredictionIter", &prediction_iter_type},
+        ClassEntry{"ApsisIter", &apsis_iter_type},
         ClassEntry{"TransitIter", &transit_iter_type},
         ClassEntry{"ObservationIter", &observation_iter_type},
         ClassEntry{"GroundTrackIter", &ground_track_iter_type},

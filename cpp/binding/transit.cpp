@@ -45,12 +45,6 @@ PyObject* transit_iter_next(PyObject* self) {
     });
 }
 
-// A step knob of 1 s or less becomes exactly 1 s.
-time::Duration floored(time::Duration step) {
-    const time::Duration one = time::Duration::seconds(1);
-    return step <= one ? one : step;
-}
-
 constexpr auto optional_duration = none_or<time::Duration, to_duration>;
 constexpr auto optional_flag = none_or<bool, to_bool>;
 
@@ -107,7 +101,7 @@ PyObject* predictor_transits_iter(PyObject* self, PyObject* const* args, Py_ssiz
             return nullptr;
         const Predictor& predictor = predictor_of(self);
         detect::WindowConfig<detect::AdaptiveStep> config;
-        config.step_policy = {floored(knobs.min_step), floored(knobs.max_step)};
+        config.step_policy = {floored_step(knobs.min_step), floored_step(knobs.max_step)};
         config.refinement = predictor.refinement();
         config.walk_step = knobs.walk_step;
         config.max_window_duration = knobs.max_transit_duration;

@@ -55,6 +55,8 @@ public:
 
     // The next sign change, none once the interval is exhausted, or the error of
     // this sample (the scan then continues after it on the next call).
+    const Cost& cost() const { return cost_; }
+
     std::expected<std::optional<Event>, CoreError> next() {
         while (!done_) {
             const std::optional<time::Instant> t = next_instant();

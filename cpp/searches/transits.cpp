@@ -14,16 +14,15 @@ constexpr double kRateGuardMetres = 1e-12;
 
 }  // namespace
 
-ElevationCost::ElevationCost(Predictor predictor, const frames::Geodetic& observer, double min_elevation_deg)
+ObserverView::ObserverView(Predictor predictor, const frames::Geodetic& observer)
     : predictor_(std::move(predictor)),
       observer_ecef_(frames::geodetic_to_ecef(observer)),
       sin_lat_(std::sin(observer.latitude_deg * frames::kRadiansPerDegree)),
       cos_lat_(std::cos(observer.latitude_deg * frames::kRadiansPerDegree)),
       sin_lon_(std::sin(observer.longitude_deg * frames::kRadiansPerDegree)),
-      cos_lon_(std::cos(observer.longitude_deg * frames::kRadiansPerDegree)),
-      mask_rad_(min_elevation_deg * std::numbers::pi / 180.0) {}
+      cos_lon_(std::cos(observer.longitude_deg * frames::kRadiansPerDegree)) {}
 
-std::expected<detect::CostSample, CoreError> ElevationCost::operator()(time::Instant t) const {
+std::expected<ObserverView::Elevation, CoreError> ObserverView::elevation(time::Instant t) const {
     const auto teme = predictor_.propagate(t);
     if (!teme) return std::unexpected(teme.error());
     const StateVector ecef = frames::teme_to_ecef(*teme, t);
@@ -40,10 +39,18 @@ std::expected<detect::CostSample, CoreError> ElevationCost::operator()(time::Ins
     const double e = east(d), n = north(d), u = up(d);
     const double de = east(v), dn = north(v), du = up(v);
     const double rho = std::sqrt(e * e + n * n);
-    const double elevation = std::atan2(u, rho);
     const double rate =
         rho > kRateGuardMetres ? (rho * rho * du - u * (e * de + n * dn)) / ((rho * rho + u * u) * rho) : 0.0;
-    return detect::CostSample{elevation - mask_rad_, rate};
+    return Elevation{std::atan2(u, rho), rate};
+}
+
+ElevationCost::ElevationCost(Predictor predictor, const frames::Geodetic& observer, double min_elevation_deg)
+    : view_(std::move(predictor), observer), mask_rad_(min_elevation_deg * std::numbers::pi / 180.0) {}
+
+std::expected<detect::CostSample, CoreError> ElevationCost::operator()(time::Instant t) const {
+    const auto elevation = view_.elevation(t);
+    if (!elevation) return std::unexpected(elevation.error());
+    return detect::CostSample{elevation->angle - mask_rad_, elevation->rate};
 }
 
 void trace_transit(time::Instant aos, time::Instant los) {

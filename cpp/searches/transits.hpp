@@ -11,12 +11,16 @@
 
 namespace orbweave::searches {
 
-class ElevationCost {
+// The satellite's elevation over a ground observer and its rate of change.
+class ObserverView {
 public:
-    ElevationCost(Predictor predictor, const frames::Geodetic& observer, double min_elevation_deg);
+    ObserverView(Predictor predictor, const frames::Geodetic& observer);
 
-    // value = elevation - mask (radians); derivative = elevation rate (rad/s).
-    std::expected<detect::CostSample, CoreError> operator()(time::Instant t) const;
+    struct Elevation {
+        double angle;  // radians
+        double rate;   // radians per second; 0 straight overhead
+    };
+    std::expected<Elevation, CoreError> elevation(time::Instant t) const;
 
     const Predictor& predictor() const { return predictor_; }
 
@@ -24,6 +28,16 @@ private:
     Predictor predictor_;
     Vec3 observer_ecef_;
     double sin_lat_, cos_lat_, sin_lon_, cos_lon_;
+};
+
+// value = elevation - mask (radians); derivative = elevation rate (rad/s).
+class ElevationCost {
+public:
+    ElevationCost(Predictor predictor, const frames::Geodetic& observer, double min_elevation_deg);
+    std::expected<detect::CostSample, CoreError> operator()(time::Instant t) const;
+
+private:
+    ObserverView view_;
     double mask_rad_;
 };
 

@@ -1,0 +1,49 @@
+#include "searches/apsides.hpp"
+
+#include <cmath>
+
+#include "core/frames.hpp"
+#include "time/text.hpp"
+#include "util/number_text.hpp"
+#include "util/trace.hpp"
+
+namespace orbweave::searches {
+
+std::expected<detect::CostSample, CoreError> RadialCost::operator()(time::Instant t) const {
+    const auto state = predictor_.propagate(t);
+    if (!state) return std::unexpected(state.error());
+    const Vec3& r = state->position;
+    const Vec3& v = state->velocity;
+    return detect::CostSample{r.x * v.x + r.y * v.y + r.z * v.z, std::nullopt};
+}
+
+std::expected<ApsisSearch, CoreError> ApsisSearch::over(const Predictor& predictor, time::Instant start,
+                                                        time::Instant end, time::Duration step) {
+    auto events = detect::event_iter(RadialCost(predictor))
+                      .step(step)
+                      .refinement(predictor.refinement())
+                      .interval(start, end)
+                      .build();
+    if (!events) return std::unexpected(events.error());
+    return ApsisSearch(std::move(*events));
+}
+
+std::expected<std::optional<Apsis>, CoreError> ApsisSearch::next() {
+    const auto event = events_.next();
+    if (!event) return std::unexpected(event.error());
+    if (!*event) return std::optional<Apsis>();
+    const time::Instant t = (*event)->t;
+    const auto state = events_.cost().predictor().propagate(t);
+    if (!state) return std::unexpected(state.error());
+    const Vec3& r = state->position;
+    const Apsis apsis{t, (*event)->rising ? ApsisKind::Perigee : ApsisKind::Apogee,
+                      std::sqrt(r.x * r.x + r.y * r.y + r.z * r.z) - frames::kWgs84A};
+    trace::debug("orbweave::apsides", "apsis detected", [&](auto emit) {
+        emit({{"event", apsis.event == ApsisKind::Perigee ? "Perigee" : "Apogee"},
+              {"time", time::instant_text(apsis.time)},
+              {"altitude_km", shortest_decimal(apsis.altitude / 1000.0)}});
+    });
+    return apsis;
+}
+
+}  // namespace orbweave::searches

@@ -1,0 +1,48 @@
+#pragma once
+// Apogees and perigees: the sign changes of r . v (the radial velocity times |r|),
+// refined by the root finder, with the altitude above the equatorial radius.
+#include <expected>
+#include <optional>
+
+#include "core/core_error.hpp"
+#include "core/predictor.hpp"
+#include "detect/event_iter.hpp"
+
+namespace orbweave::searches {
+
+// value = r . v in m^2/s, no derivative.
+class RadialCost {
+public:
+    explicit RadialCost(Predictor predictor) : predictor_(std::move(predictor)) {}
+    std::expected<detect::CostSample, CoreError> operator()(time::Instant t) const;
+    const Predictor& predictor() const { return predictor_; }
+
+private:
+    Predictor predictor_;
+};
+
+enum class ApsisKind : uint8_t { Apogee = 0, Perigee = 1 };
+
+struct Apsis {
+    time::Instant time;
+    ApsisKind event;
+    double altitude;  // |r| - 6378137 m
+
+    bool operator==(const Apsis&) const = default;
+};
+
+class ApsisSearch {
+public:
+    // `step` is used as given (callers apply the 1 s floor).
+    static std::expected<ApsisSearch, CoreError> over(const Predictor& predictor, time::Instant start,
+                                                      time::Instant end, time::Duration step);
+    // The next apsis, nullopt at the end of the interval, or an error (the scan
+    // continues after it on the next call).
+    std::expected<std::optional<Apsis>, CoreError> next();
+
+private:
+    explicit ApsisSearch(detect::EventIter<RadialCost> events) : events_(std::move(events)) {}
+    detect::EventIter<RadialCost> events_;
+};
+
+}  // namespace orbweave::searches

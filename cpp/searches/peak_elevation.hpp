@@ -1,0 +1,33 @@
+#pragma once
+// The highest point of the satellite over an observer within an interval: the
+// falling zero crossings of the elevation rate, plus the interval's ends.
+#include <expected>
+
+#include "core/core_error.hpp"
+#include "core/observation.hpp"
+#include "core/predictor.hpp"
+#include "detect/root_finder.hpp"
+#include "searches/transits.hpp"
+
+namespace orbweave::searches {
+
+// value = elevation rate (rad/s), no derivative.
+class ElevationRateCost {
+public:
+    ElevationRateCost(Predictor predictor, const frames::Geodetic& observer) : view_(std::move(predictor), observer) {}
+    std::expected<detect::CostSample, CoreError> operator()(time::Instant t) const;
+
+private:
+    ObserverView view_;
+};
+
+struct Peak {
+    time::Instant t;
+    Observation observation;
+};
+
+// `scan_step` is used as given (callers apply the 1 s floor).
+std::expected<Peak, CoreError> max_elevation(const Predictor& predictor, const frames::Geodetic& observer,
+                                             time::Instant start, time::Instant end, time::Duration scan_step);
+
+}  // namespace orbweave::searches

@@ -23,9 +23,12 @@ __all__ = [
     "Transit",
     "ApsisEvent",
     "Apsis",
+    "IlluminationState",
+    "Illumination",
     "Predictor",
     "PredictionIter",
     "ApsisIter",
+    "IlluminationIter",
     "TransitIter",
     "ObservationIter",
     "GroundTrackIter",
@@ -425,6 +428,50 @@ class Apsis:
     __hash__: typing.ClassVar[None]  # type: ignore[assignment]
 
 @typing.final
+class IlluminationState:
+    """Whether the satellite is sunlit or in Earth's shadow."""
+
+    Sunlit: typing.ClassVar[IlluminationState]
+    """The satellite is illuminated by the Sun."""
+    Eclipse: typing.ClassVar[IlluminationState]
+    """The satellite is in Earth's shadow (cylindrical umbra model)."""
+    def __int__(self) -> int: ...
+    def __eq__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool: ...
+    def __hash__(self) -> int: ...
+
+@typing.final
+class Illumination:
+    """A contiguous window of constant illumination state."""
+
+    @property
+    def start(self) -> datetime.datetime:
+        """Start of the illumination window (UTC)."""
+    @property
+    def end(self) -> datetime.datetime:
+        """End of the illumination window (UTC)."""
+    @property
+    def duration(self) -> datetime.timedelta:
+        """Length of the interval."""
+    @property
+    def mid_point(self) -> datetime.datetime:
+        """The instant halfway between `start` and `end`."""
+    @property
+    @typing_extensions.deprecated("duration_seconds is deprecated; use duration instead")
+    def duration_seconds(self) -> float:
+        """Duration of the window in seconds.
+
+        Deprecated: use `duration`, which is a `timedelta`."""
+    @property
+    def state(self) -> IlluminationState:
+        """Illumination state (Sunlit or Eclipse)."""
+    def intersection(self, other: orbweave.IntervalRange) -> typing.Optional[Interval]:
+        """The overlap with `other`, or None if the two do not overlap."""
+    def __eq__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool: ...
+    def __hash__(self) -> int: ...
+
+@typing.final
 class Predictor:
     """Parsed TLE with pre-computed SGP4 constants, ready for propagation.
 
@@ -508,6 +555,25 @@ class Predictor:
         `interval` must expose `.start` and `.end` datetime properties.
         `step` is the fixed step used to scan for radial-velocity sign changes,
         defaulting to the library's own value."""
+    def illumination_iter(
+        self,
+        interval: orbweave.IntervalRange,
+        *,
+        step: typing.Optional[datetime.timedelta] = None,
+        walk_step: typing.Optional[datetime.timedelta] = None,
+        max_window_duration: typing.Optional[datetime.timedelta] = None,
+    ) -> IlluminationIter:
+        """Iterate over sunlit and eclipse windows within the interval.
+
+        `interval` must expose `.start` and `.end` datetime properties.
+
+        The keyword-only arguments tune the coarse scan; each defaults to the
+        library's own value. `step` is the fixed step used to scan for
+        shadow-boundary crossings and
+        `walk_step` the one used to pin down a window's true start and end.
+        An eclipse window longer than
+        `max_window_duration` raises `RuntimeError`; sunlit windows are the gaps
+        between eclipse windows and are never bounded by it."""
     def detect_transit(
         self,
         t: datetime.datetime,
@@ -540,6 +606,8 @@ class Predictor:
 
         `scan_step` is the fixed step used to scan for elevation-rate zero
         crossings, defaulting to the library's own value."""
+    def illumination_state(self, t: datetime.datetime) -> IlluminationState:
+        """Determine whether the satellite is sunlit or in eclipse at time `t`."""
     @property
     def epoch(self) -> datetime.datetime:
         """The epoch of the TLE (UTC)."""
@@ -559,6 +627,13 @@ class ApsisIter:
 
     def __iter__(self) -> ApsisIter: ...
     def __next__(self) -> Apsis: ...
+
+@typing.final
+class IlluminationIter:
+    """Lazy iterator yielding sunlit and eclipse windows within a time interval."""
+
+    def __iter__(self) -> IlluminationIter: ...
+    def __next__(self) -> Illumination: ...
 
 @typing.final
 class TransitIter:

@@ -12,6 +12,7 @@
 #include "binding/refinement.hpp"
 #include "binding/transit.hpp"
 #include "binding/apsis.hpp"
+#include "binding/illumination.hpp"
 #include "searches/peak_elevation.hpp"
 #include "binding/tle.hpp"
 #include "binding/vectors.hpp"
@@ -181,7 +182,8 @@ PyObject* predictor_type() {
     if (type) return type;
     if (!elements_type() || !tle_type() || !state_vector_teme_type() || !prediction_iter_type() ||
         !observation_iter_type() || !ground_track_iter_type() || !observation_type() || !pointing_type() || !refinement_type() ||
-        !transit_iter_type() || !apsis_iter_type())
+        !transit_iter_type() || !apsis_iter_type() ||
+        !illumination_iter_type())
         return nullptr;
     ClassBuilder builder = value_class<Predictor>("Predictor", kPredictorDoc);
     builder.constructor("Predictor(elements)", &predictor_new)
@@ -221,6 +223,7 @@ PyObject* predictor_type() {
                 "`interval` must expose `.start` and `.end` datetime properties.\n"
                 "Yields `(datetime, GeodeticPoint)` sub-satellite points.")
         .method("apsis_iter", &predictor_apsis_iter, kApsisIterDoc)
+        .method("illumination_iter", &predictor_illumination_iter, kIlluminationIterDoc)
         .method("detect_transit", &predictor_detect_transit, kDetectTransitDoc)
         .method("max_elevation", &predictor_max_elevation,
                 "max_elevation($self, observer, interval, *, scan_step=None)\n--\n\n"
@@ -230,6 +233,7 @@ PyObject* predictor_type() {
                 "Raises `RuntimeError` if no peak is found in the interval.\n\n"
                 "`scan_step` is the fixed step used to scan for elevation-rate zero\n"
                 "crossings, defaulting to the library's own value.")
+        .method("illumination_state", &predictor_illumination_state, kIlluminationStateDoc)
         .property("epoch", &predictor_epoch, "The epoch of the TLE (UTC).")
         .method("tle_age_seconds", &predictor_tle_age_seconds,
                 "tle_age_seconds($self, now)\n--\n\n"

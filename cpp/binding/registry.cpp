@@ -4,6 +4,7 @@
 
 #include "binding/apsis.hpp"
 #include "binding/elements.hpp"
+#include "binding/illumination.hpp"
 #include "binding/iterators.hpp"
 #include "binding/observation.hpp"
 #include "binding/predictor.hpp"
@@ -38,9 +39,12 @@ std::span<const ClassEntry> class_registry() {
         ClassEntry{"Transit", &transit_type},
         ClassEntry{"ApsisEvent", &apsis_event_type},
         ClassEntry{"Apsis", &apsis_type},
+        ClassEntry{"IlluminationState", &illumination_state_type},
+        ClassEntry{"Illumination", &illumination_type},
         ClassEntry{"Predictor", &predictor_type},
         ClassEntry{"PredictionIter", &prediction_iter_type},
         ClassEntry{"ApsisIter", &apsis_iter_type},
+        ClassEntry{"IlluminationIter", &illumination_iter_type},
         ClassEntry{"TransitIter", &transit_iter_type},
         ClassEntry{"ObservationIter", &observation_iter_type},
         ClassEntry{"GroundTrackIter", &ground_track_iter_type},

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "detect/walk.hpp"
+#include "searches/illumination.hpp"
 #include "searches/transits.hpp"
 #include "util/trace.hpp"
 
@@ -64,4 +65,17 @@ TEST(ElevationCost, TransitEventCarriesAosAndLos) {
     trace::install_sink(nullptr);
     EXPECT_EQ(g_fields, (std::vector<std::string>{"orbweave::transits|transit detected",
                                                   "aos=2024-05-01 10:00:00 UTC", "los=2024-05-01 10:05:00.500 UTC"}));
+}
+
+TEST(SolarEphemeris, EquinoxAndDistance) {
+    // Near the March 2024 equinox the Sun lies close to the +x axis, about 1 AU away.
+    const Vec3 sun = searches::sun_position(*Instant::from_civil(2024, 3, 20, 3, 6, 0, 0));
+    const double distance = std::sqrt(sun.x * sun.x + sun.y * sun.y + sun.z * sun.z);
+    EXPECT_NEAR(distance / 149'597'870'700.0, 0.996, 0.002);
+    EXPECT_LT(std::abs(sun.y) / distance, 1e-3);
+    EXPECT_LT(std::abs(sun.z) / distance, 1e-3);
+    // At the June solstice the declination is about +23.44 degrees.
+    const Vec3 june = searches::sun_position(*Instant::from_civil(2024, 6, 20, 20, 51, 0, 0));
+    const double declination = std::asin(june.z / std::sqrt(june.x * june.x + june.y * june.y + june.z * june.z));
+    EXPECT_NEAR(declination * 180.0 / M_PI, 23.44, 0.01);
 }

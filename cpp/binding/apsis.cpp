@@ -35,11 +35,6 @@ PyObject* new_apsis(const searches::Apsis& apsis) {
     return type ? new_instance<ApsisValue>(type, ApsisValue{apsis}) : nullptr;
 }
 
-PyObject* iter_self(PyObject* self) {
-    Py_INCREF(self);
-    return self;
-}
-
 PyObject* apsis_iter_next(PyObject* self) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
         const auto apsis = value_of<searches::ApsisSearch>(self).next();
@@ -92,8 +87,7 @@ PyObject* apsis_iter_type() {
     if (!apsis_type()) return nullptr;
     ClassBuilder builder = value_class<searches::ApsisSearch>(
         "ApsisIter", "Lazy iterator yielding apogee and perigee events within a time interval.");
-    builder.slot(Py_tp_iter, reinterpret_cast<void*>(&iter_self))
-        .slot(Py_tp_iternext, reinterpret_cast<void*>(&apsis_iter_next));
+    with_iterator(builder, &apsis_iter_next);
     type = builder.build();
     return type;
 }

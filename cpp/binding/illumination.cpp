@@ -43,11 +43,6 @@ PyObject* new_illumination(const Window& window, IlluminationState state) {
     return type ? new_instance<IlluminationValue>(type, IlluminationValue{window, state}) : nullptr;
 }
 
-PyObject* iter_self(PyObject* self) {
-    Py_INCREF(self);
-    return self;
-}
-
 // Eclipses are the search's windows, sunlit stretches its gaps.
 PyObject* illumination_iter_next(PyObject* self) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
@@ -109,8 +104,7 @@ PyObject* illumination_iter_type() {
     if (!illumination_type()) return nullptr;
     ClassBuilder builder = value_class<IlluminationSearch>(
         "IlluminationIter", "Lazy iterator yielding sunlit and eclipse windows within a time interval.");
-    builder.slot(Py_tp_iter, reinterpret_cast<void*>(&iter_self))
-        .slot(Py_tp_iternext, reinterpret_cast<void*>(&illumination_iter_next));
+    with_iterator(builder, &illumination_iter_next);
     type = builder.build();
     return type;
 }

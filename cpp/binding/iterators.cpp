@@ -1,6 +1,7 @@
 #include "binding/iterators.hpp"
 
 #include "binding/class_def.hpp"
+#include "binding/protocols.hpp"
 #include "binding/convert.hpp"
 #include "binding/core_errors.hpp"
 #include "binding/observation.hpp"
@@ -10,11 +11,6 @@
 namespace orbweave::py {
 
 namespace {
-
-PyObject* iter_self(PyObject* self) {
-    Py_INCREF(self);
-    return self;
-}
 
 // (datetime of t, value), or null with the exception set.
 PyObject* timed_item(time::Instant t, PyObject* value) {
@@ -53,8 +49,7 @@ PyObject* next_sample(PyObject* self) {
 
 ClassBuilder iterator_class(const char* name, const char* doc, iternextfunc next) {
     ClassBuilder builder = value_class<SampledIter>(name, doc);
-    builder.slot(Py_tp_iter, reinterpret_cast<void*>(&iter_self))
-        .slot(Py_tp_iternext, reinterpret_cast<void*>(next));
+    with_iterator(builder, next);
     return builder;
 }
 

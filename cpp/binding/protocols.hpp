@@ -54,6 +54,14 @@ ClassBuilder& with_repr(ClassBuilder& builder) {
     return builder.slot(Py_tp_repr, reinterpret_cast<void*>(&repr_value<T>));
 }
 
+// The iterator protocol: __iter__ returns the iterator itself, __next__ is `next`
+// (null without an exception set ends the iteration).
+PyObject* iter_self(PyObject* self);
+inline ClassBuilder& with_iterator(ClassBuilder& builder, iternextfunc next) {
+    return builder.slot(Py_tp_iter, reinterpret_cast<void*>(&iter_self))
+        .slot(Py_tp_iternext, reinterpret_cast<void*>(next));
+}
+
 // Issues the DeprecationWarning of a deprecated property (stack level 1); false when
 // the warning machinery turned it into an exception.
 bool warn_deprecated(const char* message);

@@ -30,11 +30,6 @@ struct TransitValue {
 
 using TransitSearch = detect::WindowIter<searches::ElevationCost, detect::AdaptiveStep>;
 
-PyObject* iter_self(PyObject* self) {
-    Py_INCREF(self);
-    return self;
-}
-
 PyObject* transit_iter_next(PyObject* self) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
         const auto window = value_of<TransitSearch>(self).next();
@@ -149,8 +144,7 @@ PyObject* transit_iter_type() {
     if (!transit_type()) return nullptr;
     ClassBuilder builder = value_class<TransitSearch>("TransitIter",
                                                       "Lazy iterator yielding satellite passes visible to an observer.");
-    builder.slot(Py_tp_iter, reinterpret_cast<void*>(&iter_self))
-        .slot(Py_tp_iternext, reinterpret_cast<void*>(&transit_iter_next));
+    with_iterator(builder, &transit_iter_next);
     type = builder.build();
     return type;
 }

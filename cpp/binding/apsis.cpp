@@ -9,6 +9,7 @@
 #include "binding/core_errors.hpp"
 #include "binding/enums.hpp"
 #include "binding/protocols.hpp"
+#include "binding/search_iter.hpp"
 #include "searches/apsides.hpp"
 #include "time/text.hpp"
 
@@ -33,15 +34,6 @@ struct ApsisValue {
 PyObject* new_apsis(const searches::Apsis& apsis) {
     PyObject* type = apsis_type();
     return type ? new_instance<ApsisValue>(type, ApsisValue{apsis}) : nullptr;
-}
-
-PyObject* apsis_iter_next(PyObject* self) {
-    return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-        const auto apsis = value_of<searches::ApsisSearch>(self).next();
-        if (!apsis) return raise_core_error(apsis.error());
-        if (!*apsis) return nullptr;  // done: StopIteration
-        return new_apsis(**apsis);
-    });
 }
 
 const ApsisValue& apsis_of(PyObject* self) { return value_of<ApsisValue>(self); }
@@ -87,7 +79,7 @@ PyObject* apsis_iter_type() {
     if (!apsis_type()) return nullptr;
     ClassBuilder builder = value_class<searches::ApsisSearch>(
         "ApsisIter", "Lazy iterator yielding apogee and perigee events within a time interval.");
-    with_iterator(builder, &apsis_iter_next);
+    with_iterator(builder, &next_search_item<searches::ApsisSearch, &new_apsis>);
     type = builder.build();
     return type;
 }

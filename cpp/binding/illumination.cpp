@@ -8,6 +8,7 @@
 #include "binding/core_errors.hpp"
 #include "binding/enums.hpp"
 #include "binding/protocols.hpp"
+#include "binding/search_iter.hpp"
 #include "binding/window.hpp"
 #include "detect/window_iter.hpp"
 #include "searches/illumination.hpp"
@@ -44,16 +45,11 @@ PyObject* new_illumination(const Window& window, IlluminationState state) {
 }
 
 // Eclipses are the search's windows, sunlit stretches its gaps.
-PyObject* illumination_iter_next(PyObject* self) {
-    return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-        const auto window = value_of<IlluminationSearch>(self).next();
-        if (!window) return raise_core_error(window.error());
-        if (!*window) return nullptr;  // done: StopIteration
-        const IlluminationState state =
-            (*window)->kind == detect::WindowKind::Positive ? IlluminationState::Eclipse : IlluminationState::Sunlit;
-        searches::trace_illumination(state, (*window)->start, (*window)->end);
-        return new_illumination(Window{(*window)->start, (*window)->end}, state);
-    });
+PyObject* found_window(const detect::Window& window) {
+    const IlluminationState state =
+        window.kind == detect::WindowKind::Positive ? IlluminationState::Eclipse : IlluminationState::Sunlit;
+    searches::trace_illumination(state, window.start, window.end);
+    return new_illumination(Window{window.start, window.end}, state);
 }
 
 }  // namespace
@@ -104,7 +100,7 @@ PyObject* illumination_iter_type() {
     if (!illumination_type()) return nullptr;
     ClassBuilder builder = value_class<IlluminationSearch>(
         "IlluminationIter", "Lazy iterator yielding sunlit and eclipse windows within a time interval.");
-    with_iterator(builder, &illumination_iter_next);
+    with_iterator(builder, &next_search_item<IlluminationSearch, &found_window>);
     type = builder.build();
     return type;
 }

@@ -6,6 +6,7 @@
 #include "binding/convert.hpp"
 #include "binding/core_errors.hpp"
 #include "binding/observation.hpp"
+#include "binding/search_iter.hpp"
 #include "detect/window_iter.hpp"
 #include "searches/transits.hpp"
 
@@ -30,14 +31,9 @@ struct TransitValue {
 
 using TransitSearch = detect::WindowIter<searches::ElevationCost, detect::AdaptiveStep>;
 
-PyObject* transit_iter_next(PyObject* self) {
-    return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-        const auto window = value_of<TransitSearch>(self).next();
-        if (!window) return raise_core_error(window.error());
-        if (!*window) return nullptr;  // done: StopIteration
-        searches::trace_transit((*window)->start, (*window)->end);
-        return new_transit(Window{(*window)->start, (*window)->end});
-    });
+PyObject* found_transit(const detect::Window& window) {
+    searches::trace_transit(window.start, window.end);
+    return new_transit(Window{window.start, window.end});
 }
 
 constexpr auto optional_duration = none_or<time::Duration, to_duration>;
@@ -133,8 +129,7 @@ PyObject* predictor_detect_transit(PyObject* self, PyObject* const* args, Py_ssi
                                      knobs.walk_step, knobs.max_transit_duration, predictor.refinement());
         if (!window) return raise_core_error(window.error());
         if (!*window) Py_RETURN_NONE;
-        searches::trace_transit((*window)->start, (*window)->end);
-        return new_transit(Window{(*window)->start, (*window)->end});
+        return found_transit(**window);
     });
 }
 
@@ -144,7 +139,7 @@ PyObject* transit_iter_type() {
     if (!transit_type()) return nullptr;
     ClassBuilder builder = value_class<TransitSearch>("TransitIter",
                                                       "Lazy iterator yielding satellite passes visible to an observer.");
-    with_iterator(builder, &transit_iter_next);
+    with_iterator(builder, &next_search_item<TransitSearch, &found_transit>);
     type = builder.build();
     return type;
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/core_error.hpp"
+#include "fixtures.hpp"
 #include "core/predictor.hpp"
 #include "time/text.hpp"
 #include "util/trace.hpp"
@@ -14,20 +15,7 @@ using time::Instant;
 
 namespace {
 
-sgp4::ElementRecord iss() {
-    sgp4::ElementRecord r;
-    r.norad_id = 25544;
-    r.epoch = *Instant::from_civil(2020, 7, 12, 1, 19, 7, 199'616'000);
-    r.mean_motion = 15.49560532;
-    r.eccentricity = 0.0001771;
-    r.inclination = 51.6435;
-    r.right_ascension = 225.4004;
-    r.argument_of_perigee = 44.9625;
-    r.mean_anomaly = 5.1087;
-    r.mean_motion_dot = 0.00289036;
-    r.drag_term = 0.0049645;
-    return r;
-}
+sgp4::ElementRecord iss() { return fixtures::iss_elements(); }
 
 // Collects the events of one test; installed only for its duration.
 struct RecordedEvent {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "detect/walk.hpp"
+#include "fixtures.hpp"
 #include "searches/illumination.hpp"
 #include "searches/transits.hpp"
 #include "util/trace.hpp"
@@ -15,18 +16,7 @@ using time::Instant;
 
 namespace {
 
-Predictor iss() {
-    sgp4::ElementRecord r;
-    r.norad_id = 25544;
-    r.epoch = *Instant::from_civil(2020, 7, 12, 1, 19, 7, 0);
-    r.mean_motion = 15.49560532;
-    r.eccentricity = 0.0001771;
-    r.inclination = 51.6435;
-    r.right_ascension = 225.4004;
-    r.argument_of_perigee = 44.9625;
-    r.mean_anomaly = 5.1087;
-    return *Predictor::from_elements(r);
-}
+Predictor iss() { return *Predictor::from_elements(fixtures::iss_elements()); }
 
 std::vector<std::string> g_fields;
 void record(const trace::Event& event) {

@@ -9,14 +9,6 @@ namespace {
 
 constexpr double kSecondsPerDay = 86400.0;
 
-double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec3 cross(const Vec3& a, const Vec3& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-Vec3 minus(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec3 scaled(const Vec3& a, double k) { return {a.x * k, a.y * k, a.z * k}; }
-double norm(const Vec3& a) { return std::sqrt(dot(a, a)); }
-
 }  // namespace
 
 double gmst(time::Instant t) {

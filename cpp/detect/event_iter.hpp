@@ -1,7 +1,10 @@
 #pragma once
 // Fixed-step scan for sign changes of a cost function over [start, end); each
-// change is refined by the root finder. A value of exactly zero is never a sign
-// change, and the stretch after the last sample is not scanned.
+// change is refined by the root finder. A crossing that lands exactly on a sample
+// (a value of exactly zero between samples of opposite signs) counts once, at
+// that sample; a zero between samples of the same sign is a touch, not a
+// crossing. The stretch after the last sample is not scanned, except to tell a
+// crossing from a touch when the last sample is zero.
 #include <expected>
 #include <optional>
 #include <utility>
@@ -53,36 +56,52 @@ public:
         std::optional<ScanInterval> interval_;
     };
 
-    // The next sign change, none once the interval is exhausted, or the error of
-    // this sample (the scan then continues after it on the next call).
     const Cost& cost() const { return cost_; }
 
+    // The next sign change, none once the interval is exhausted, or the error of
+    // this sample (the scan then continues after it on the next call).
     std::expected<std::optional<Event>, CoreError> next() {
         while (!done_) {
             const std::optional<time::Instant> t = next_instant();
             if (!t || *t >= end_) {
                 done_ = true;
-                break;
+                return crossing_at_the_last_zero();
             }
             cursor_ = *t;
             const auto sample = cost_(*t);
             if (!sample) return std::unexpected(sample.error());
-            const std::optional<Sampled> previous = previous_;
-            previous_ = Sampled{*t, sample->value};
-            if (previous && previous->value * sample->value < 0.0) {
-                const auto root = solve(unix_seconds(previous->t), unix_seconds(*t), refinement_, cost_);
-                if (!root) return std::unexpected(root.error());
-                return Event{time::Instant::from_unix_seconds_f64(*root), previous->value < 0.0};
-            }
+            if (auto event = take(*t, *sample)) return *event;
         }
         return std::optional<Event>();
     }
 
 private:
-    struct Sampled {
-        time::Instant t;
-        double value;
-    };
+    using Item = std::expected<std::optional<Event>, CoreError>;
+
+    // Files one sample; an event (or a solver error) when it completes a crossing.
+    std::optional<Item> take(time::Instant t, const CostSample& sample) {
+        if (sample.value == 0.0) {
+            if (!zero_at_) zero_at_ = t;
+            return std::nullopt;
+        }
+        const std::optional<TimedSample> previous = std::exchange(previous_, TimedSample{unix_seconds(t), sample});
+        const std::optional<time::Instant> zero_at = std::exchange(zero_at_, std::nullopt);
+        if (!previous || !(previous->sample.value * sample.value < 0.0)) return std::nullopt;
+        const bool rising = previous->sample.value < 0.0;
+        if (zero_at) return Item(Event{*zero_at, rising});
+        const auto root = solve(*previous, *previous_, refinement_, cost_);
+        if (!root) return Item(std::unexpected(root.error()));
+        return Item(Event{time::Instant::from_unix_seconds_f64(*root), rising});
+    }
+
+    // A last sample of exactly zero: the interval end tells a crossing from a touch.
+    Item crossing_at_the_last_zero() {
+        if (!zero_at_ || !previous_) return std::optional<Event>();
+        const auto sample = cost_(end_);
+        if (!sample) return std::unexpected(sample.error());
+        if (auto event = take(end_, *sample); event && *event) return *event;
+        return std::optional<Event>();
+    }
 
     EventIter(Cost cost, time::Duration step, Refinement refinement, time::Instant start, time::Instant end)
         : cost_(std::move(cost)), step_(step), refinement_(refinement), start_(start), end_(end) {}
@@ -98,7 +117,8 @@ private:
     Refinement refinement_;
     time::Instant start_, end_;
     std::optional<time::Instant> cursor_;
-    std::optional<Sampled> previous_;
+    std::optional<TimedSample> previous_;    // the last sample that was not zero
+    std::optional<time::Instant> zero_at_;  // the first zero sample after it
     bool done_ = false;
 };
 

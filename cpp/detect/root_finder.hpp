@@ -28,12 +28,13 @@ concept CostFunction = requires(F f, time::Instant t) {
     { f(t) } -> std::same_as<std::expected<CostSample, CoreError>>;
 };
 
-namespace root_detail {
-
-struct Evaluated {
+// A cost sample together with the time (float seconds since 1970) it was taken at.
+struct TimedSample {
     double t;
     CostSample sample;
 };
+
+namespace root_detail {
 
 enum class Side { None, Lo, Hi };
 
@@ -44,7 +45,7 @@ inline RootError failed(const Refinement& settings, double lo, double hi, double
 
 // The next point to try: Newton from the last evaluation, else secant, else the
 // midpoint; after two moves of the same end, always the midpoint.
-inline double candidate(double lo, double hi, double f_lo, double f_hi, const Evaluated& last, int streak) {
+inline double candidate(double lo, double hi, double f_lo, double f_hi, const TimedSample& last, int streak) {
     double x = (lo + hi) / 2.0;
     if (streak >= 2) return x;
     if (last.sample.derivative) {
@@ -56,32 +57,32 @@ inline double candidate(double lo, double hi, double f_lo, double f_hi, const Ev
     return x;
 }
 
-}  // namespace root_detail
-
-// Finds the crossing between a and b (either order). Errors: RootError inside the
-// core error's Roots variant.
-template <CostFunction F>
-std::expected<double, CoreError> solve(double a, double b, const Refinement& settings, F&& cost) {
-    using namespace root_detail;
-    const auto evaluate = [&](double t) -> std::expected<CostSample, CoreError> {
+// Evaluates the cost at float seconds; a failure becomes the Roots error.
+template <class F>
+auto evaluator(F& cost) {
+    return [&cost](double t) -> std::expected<CostSample, CoreError> {
         auto sample = cost(time::Instant::from_unix_seconds_f64(t));
         if (!sample)
             return std::unexpected(CoreError{CoreError::Roots{
                 RootError{RootError::CostFn{std::make_shared<const CoreError>(std::move(sample.error()))}}}});
         return *sample;
     };
-    const auto at_a = evaluate(a);
-    if (!at_a) return std::unexpected(at_a.error());
-    if (at_a->value == 0.0) return a;
-    const auto at_b = evaluate(b);
-    if (!at_b) return std::unexpected(at_b.error());
-    if (at_b->value == 0.0) return b;
-    if ((at_a->value > 0.0) == (at_b->value > 0.0))
+}
+
+// The hybrid iteration from two evaluated ends.
+template <class Evaluate>
+std::expected<double, CoreError> solve_from(const TimedSample& from_a, const TimedSample& from_b,
+                                            const Refinement& settings, Evaluate& evaluate) {
+    const double a = from_a.t, b = from_b.t;
+    const double f_a = from_a.sample.value, f_b = from_b.sample.value;
+    if (f_a == 0.0) return a;
+    if (f_b == 0.0) return b;
+    if ((f_a > 0.0) == (f_b > 0.0))
         return std::unexpected(CoreError{CoreError::Roots{RootError{RootError::Unbracketed{}}}});
 
     double lo = a < b ? a : b, hi = a < b ? b : a;
-    double f_lo = a < b ? at_a->value : at_b->value, f_hi = a < b ? at_b->value : at_a->value;
-    Evaluated last{b, *at_b};
+    double f_lo = a < b ? f_a : f_b, f_hi = a < b ? f_b : f_a;
+    TimedSample last = from_b;
     uint64_t remaining = settings.max_iter;
     int streak = 0;
     Side last_side = Side::None;
@@ -109,6 +110,31 @@ std::expected<double, CoreError> solve(double a, double b, const Refinement& set
         if (--remaining == 0)
             return std::unexpected(CoreError{CoreError::Roots{failed(settings, lo, hi, sample->value)}});
     }
+}
+
+}  // namespace root_detail
+
+// Finds the crossing between a and b (either order), whose samples the caller
+// already holds: a scan or a walk hands over the two samples that bracket the
+// crossing instead of paying for them again. Errors: RootError inside the core
+// error's Roots variant.
+template <CostFunction F>
+std::expected<double, CoreError> solve(const TimedSample& a, const TimedSample& b, const Refinement& settings,
+                                       F&& cost) {
+    auto evaluate = root_detail::evaluator(cost);
+    return root_detail::solve_from(a, b, settings, evaluate);
+}
+
+// Finds the crossing between a and b (either order), evaluating both ends first.
+template <CostFunction F>
+std::expected<double, CoreError> solve(double a, double b, const Refinement& settings, F&& cost) {
+    auto evaluate = root_detail::evaluator(cost);
+    const auto at_a = evaluate(a);
+    if (!at_a) return std::unexpected(at_a.error());
+    if (at_a->value == 0.0) return a;
+    const auto at_b = evaluate(b);
+    if (!at_b) return std::unexpected(at_b.error());
+    return root_detail::solve_from({a, *at_a}, {b, *at_b}, settings, evaluate);
 }
 
 }  // namespace orbweave::detect

@@ -3,8 +3,9 @@
 // the cursor and at the last negative sample (when there is one) and returns the
 // length of the next step.
 #include <algorithm>
-#include <cmath>
 #include <concepts>
+#include <cstdint>
+#include <expected>
 #include <optional>
 
 #include "detect/root_finder.hpp"
@@ -19,10 +20,39 @@ inline time::Duration advancing_step(time::Duration step) {
     return step.is_positive() ? step : time::Duration::seconds(1);
 }
 
+// What the scan learns from one sample: the cost and, when the cost function can
+// tell, how long the cost is certain to stay negative after it.
+struct ScanSample {
+    CostSample cost;
+    // Seconds after the sample during which the cost cannot reach zero: a proven
+    // lower bound, NaN when the cost function cannot bound it at this sample, and
+    // absent when the cost function offers no bounds at all.
+    std::optional<double> negative_for;
+};
+
+// A cost function that bounds the time to its next crossing offers
+// `scan(t) -> std::expected<ScanSample, CoreError>` beside its plain call; the
+// scan uses it, the walk and the root finder keep the plain call.
+template <class F>
+concept BoundedCost = CostFunction<F> && requires(const F& f, time::Instant t) {
+    { f.scan(t) } -> std::same_as<std::expected<ScanSample, CoreError>>;
+};
+
+template <CostFunction Cost>
+std::expected<ScanSample, CoreError> scan_sample(Cost& cost, time::Instant t) {
+    if constexpr (BoundedCost<Cost>) {
+        return cost.scan(t);
+    } else {
+        auto sample = cost(t);
+        if (!sample) return std::unexpected(std::move(sample.error()));
+        return ScanSample{*sample, std::nullopt};
+    }
+}
+
 // A sample of the cost function outside every window, with its instant.
 struct LastSample {
     time::Instant t;
-    CostSample sample;
+    ScanSample sample;
 };
 
 template <class R>
@@ -38,22 +68,28 @@ struct FixedStep {
     time::Duration next_step(time::Instant, const std::optional<LastSample>&) const { return step; }
 };
 
-// Long steps far from a window, shorter ones as the cost climbs towards zero: the
-// step is the time the last negative sample's derivative predicts until the
-// crossing, kept between min_step and the larger of the two bounds.
+// Long steps far from a window, short ones near it, and never a step over one: the
+// step is the time the cost function guarantees the cost stays negative after the
+// last negative sample, truncated to whole milliseconds, at least min_step and at
+// most the larger of the two bounds. A sample that the cost function cannot bound
+// (NaN) takes min_step; without a sample at the cursor, or from a cost function
+// that offers no bounds, the step is the upper bound. So every window that stays
+// open for longer than min_step is sampled.
 struct AdaptiveStep {
     time::Duration min_step = time::Duration::seconds(10);
     time::Duration max_step = time::Duration::seconds(600);
 
     time::Duration next_step(time::Instant cursor, const std::optional<LastSample>& last) const {
         const time::Duration upper = std::max(min_step, max_step);
-        if (!last || last->t != cursor || !last->sample.derivative || !(*last->sample.derivative > 0.0))
-            return upper;
-        const double upper_seconds = static_cast<double>(upper.truncated_seconds());
-        const double predicted = -last->sample.value / *last->sample.derivative;
-        // std::clamp keeps NaN; a NaN prediction counts as no time at all.
-        const double limited = std::isnan(predicted) ? 0.0 : std::clamp(predicted, 0.0, std::max(upper_seconds, 0.0));
-        return std::max(time::Duration::seconds(static_cast<int64_t>(limited)), min_step);
+        if (!last || last->t != cursor || !last->sample.negative_for) return upper;
+        const int64_t upper_ms = std::max<int64_t>(upper.whole_milliseconds(), 0);
+        const double bound_ms = *last->sample.negative_for * 1000.0;
+        int64_t step_ms = 0;  // NaN fails both tests
+        if (bound_ms >= static_cast<double>(upper_ms))
+            step_ms = upper_ms;
+        else if (bound_ms > 0.0)
+            step_ms = static_cast<int64_t>(bound_ms);
+        return std::max(time::Duration::milliseconds(step_ms), min_step);
     }
 };
 

@@ -52,6 +52,7 @@ inline double unix_seconds(time::Instant t) { return t.to_unix_seconds_f64(); }
 
 struct WalkSpec {
     time::Instant from;
+    CostSample at_from;                  // the cost at `from`, which the caller holds
     time::Duration step;                 // signed: negative walks backward
     std::optional<time::Instant> limit;  // reaching it fails with WindowTooLong
     std::optional<time::Instant> bound;  // reaching it ends the walk there
@@ -75,6 +76,7 @@ std::expected<WalkEnd, CoreError> walk(const WalkSpec& spec, const Refinement& r
     using walk_detail::reached;
     const bool forward = spec.step.is_positive();
     time::Instant prev = spec.from;
+    CostSample prev_sample = spec.at_from;
     while (true) {
         // A step past the end of the instant range has passed any bound and limit.
         const std::optional<time::Instant> advanced = prev.checked_add(spec.step);
@@ -87,12 +89,16 @@ std::expected<WalkEnd, CoreError> walk(const WalkSpec& spec, const Refinement& r
         const auto sample = cost(cur);
         if (!sample) return std::unexpected(sample.error());
         if (sample->value < 0.0) {
-            const auto root = solve(unix_seconds(prev), unix_seconds(cur), refinement, cost);
+            // The two samples that bracket the crossing go to the solver as they are.
+            const auto root =
+                solve(TimedSample{unix_seconds(prev), prev_sample}, TimedSample{unix_seconds(cur), *sample},
+                      refinement, cost);
             if (!root) return std::unexpected(root.error());
             return WalkEnd{time::Instant::from_unix_seconds_f64(*root), cur};
         }
         if (at_bound) return WalkEnd{cur, cur};
         prev = cur;
+        prev_sample = *sample;
     }
 }
 
@@ -106,21 +112,22 @@ struct DetectedWindow {
     time::Instant resume;  // the forward walk's first negative sample (or its bound)
 };
 
-// The window around `t`, where the cost is known not to be negative. Both walks
-// stop at the given bounds; a window that reaches more than max_window_duration
-// before `t`, or lasts longer than that from its refined start, is an error.
+// The window around `t`, where the cost (`at_t`) is known not to be negative. Both
+// walks stop at the given bounds; a window that reaches more than
+// max_window_duration before `t`, or lasts longer than that from its refined
+// start, is an error.
 template <CostFunction Cost>
-std::expected<DetectedWindow, CoreError> detect_at(time::Instant t, Cost& cost, time::Duration walk_step,
-                                                   time::Duration max_window_duration, const Refinement& refinement,
-                                                   const DetectBounds& bounds = {}) {
+std::expected<DetectedWindow, CoreError> detect_at(time::Instant t, const CostSample& at_t, Cost& cost,
+                                                   time::Duration walk_step, time::Duration max_window_duration,
+                                                   const Refinement& refinement, const DetectBounds& bounds = {}) {
     const time::Duration step = floored_walk_step(walk_step);
-    const auto start =
-        walk({t, -step, walk_limit(t, -max_window_duration, -step), bounds.start, t, max_window_duration},
-             refinement, cost);
+    const auto start = walk(
+        {t, at_t, -step, walk_limit(t, -max_window_duration, -step), bounds.start, t, max_window_duration},
+        refinement, cost);
     if (!start) return std::unexpected(start.error());
     const time::Instant window_start = start->crossing;
     const auto end = walk(
-        {t, step, walk_limit(window_start, max_window_duration, step), bounds.end, t, max_window_duration},
+        {t, at_t, step, walk_limit(window_start, max_window_duration, step), bounds.end, t, max_window_duration},
         refinement, cost);
     if (!end) return std::unexpected(end.error());
     return DetectedWindow{{window_start, end->crossing, WindowKind::Positive}, end->first_negative};
@@ -134,7 +141,7 @@ std::expected<std::optional<Window>, CoreError> detect_window_at(time::Instant t
     const auto sample = cost(t);
     if (!sample) return std::unexpected(sample.error());
     if (sample->value < 0.0) return std::optional<Window>();
-    const auto found = detect_at(t, cost, walk_step, max_window_duration, refinement);
+    const auto found = detect_at(t, *sample, cost, walk_step, max_window_duration, refinement);
     if (!found) return std::unexpected(found.error());
     return std::optional<Window>(found->window);
 }

@@ -64,19 +64,19 @@ public:
             }
             cursor_ = *t;
             if (pending_) return take_pending();
-            const auto sample = cost_(*t);
-            if (!sample) return std::unexpected(sample.error());
-            if (sample->value < 0.0) {
+            auto sample = scan_sample(cost_, *t);
+            if (!sample) return std::unexpected(std::move(sample.error()));
+            if (sample->cost.value < 0.0) {
                 if (!last_end_) last_end_ = *t;
                 last_sample_ = LastSample{*t, *sample};
                 continue;
             }
             if (!last_end_ && config_.skip_leading_partial) {
-                const auto skipped = skip_window(*t);
+                const auto skipped = skip_window(*t, sample->cost);
                 if (!skipped) return std::unexpected(skipped.error());
                 continue;
             }
-            return open_window(*t);
+            return open_window(*t, sample->cost);
         }
     }
 
@@ -108,9 +108,9 @@ private:
     Item take_pending() { return std::optional<Window>(*std::exchange(pending_, std::nullopt)); }
 
     // A window already open at the interval start: walk to its end and drop it.
-    std::expected<void, CoreError> skip_window(time::Instant t) {
+    std::expected<void, CoreError> skip_window(time::Instant t, const CostSample& at_t) {
         const time::Duration step = config_.walk_step;
-        const auto end = walk({t, step, walk_limit(t, config_.max_window_duration, step), bounds().end, t,
+        const auto end = walk({t, at_t, step, walk_limit(t, config_.max_window_duration, step), bounds().end, t,
                                config_.max_window_duration},
                               config_.refinement, cost_);
         if (!end) return std::unexpected(end.error());
@@ -121,8 +121,8 @@ private:
 
     // The window around `t`, or in gap mode the gap before it while the window waits
     // for the next call.
-    Item open_window(time::Instant t) {
-        const auto found = detect_at(t, cost_, config_.walk_step, config_.max_window_duration, config_.refinement,
+    Item open_window(time::Instant t, const CostSample& at_t) {
+        const auto found = detect_at(t, at_t, cost_, config_.walk_step, config_.max_window_duration, config_.refinement,
                                      bounds());
         if (!found) return std::unexpected(found.error());
         resume_ = found->resume;
@@ -157,7 +157,7 @@ private:
             if (!config_.report_gaps) return done();
             return std::optional<Window>(Window{*last_end_, end, WindowKind::Gap});
         }
-        Item item = open_window(end);
+        Item item = open_window(end, *sample);
         if (!item) phase_ = Phase::Done;
         return item;
     }

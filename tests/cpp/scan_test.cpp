@@ -4,7 +4,9 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <limits>
 #include <numbers>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -56,6 +58,19 @@ TestCost windows(std::vector<std::pair<double, double>> spans) {
     }};
 }
 
+// A test cost that also bounds its time below zero by its largest rate of change.
+struct Bounded {
+    TestCost cost;
+    double max_rate;
+
+    std::expected<CostSample, CoreError> operator()(Instant t) const { return cost(t); }
+    std::expected<detect::ScanSample, CoreError> scan(Instant t) const {
+        auto sample = cost(t);
+        if (!sample) return std::unexpected(sample.error());
+        return detect::ScanSample{*sample, -sample->value / max_rate};
+    }
+};
+
 // sin(2πt/6000) − 1/2 with its derivative: windows [500, 2500), [6500, 8500), ...
 TestCost sine_windows() {
     return {[](double t) {
@@ -92,8 +107,8 @@ void expect_spans(const std::vector<Span>& got, const std::vector<Span>& want) {
     }
 }
 
-template <class Step = detect::FixedStep>
-auto build(detect::WindowConfig<Step> config, TestCost cost, double start, double end) {
+template <class Step = detect::FixedStep, class Cost = TestCost>
+auto build(detect::WindowConfig<Step> config, Cost cost, double start, double end) {
     return *detect::window_iter(std::move(config), std::move(cost)).interval(at(start), at(end)).build();
 }
 
@@ -120,12 +135,45 @@ TEST(EventIter, NoEventWithoutAStrictSignChangeOrAfterTheLastSample) {
     for (const auto& f : std::vector<std::function<CostSample(double)>>{
              [](double t) { return CostSample{-(t - 100) * (t - 100)}; },  // touches zero between samples
              [](double t) { return CostSample{(t - 120) * (t - 120)}; },   // touches zero on a sample
+             [](double t) { return CostSample{-(t - 540) * (t - 540)}; },  // ... on the last sample
              [](double t) { return CostSample{t - 570}; },                 // crosses after the last sample
          }) {
         auto iter = *detect::event_iter(TestCost{f}).interval(at(0), at(600)).build();
         EXPECT_FALSE(iter.next()->has_value());
     }
 }
+
+struct ZeroCase {
+    const char* name;
+    std::function<CostSample(double)> f;
+    double end;
+    double at;
+    bool rising;
+};
+
+class EventIterZeroSamples : public testing::TestWithParam<ZeroCase> {};
+
+// A crossing that lands exactly on a sample is one event at that sample.
+TEST_P(EventIterZeroSamples, CountOnceAtTheFirstZero) {
+    const ZeroCase& c = GetParam();
+    TestCost cost{c.f};
+    auto iter = *detect::event_iter(cost).interval(at(0), at(c.end)).build();
+    const auto event = iter.next();
+    ASSERT_TRUE(event.has_value() && event->has_value());
+    EXPECT_EQ((*event)->t, at(c.at));
+    EXPECT_EQ((*event)->rising, c.rising);
+    EXPECT_FALSE(iter.next()->has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Crossings, EventIterZeroSamples,
+    testing::Values(ZeroCase{"Rising", [](double t) { return CostSample{t - 120}; }, 600, 120, true},
+                    ZeroCase{"Falling", [](double t) { return CostSample{120 - t}; }, 600, 120, false},
+                    ZeroCase{"ZeroStretch", [](double t) { return CostSample{t < 100 ? t - 100 : std::max(t - 250, 0.0)}; },
+                             600, 120, true},
+                    // The last sample (120) is zero: the interval end tells the crossing from a touch.
+                    ZeroCase{"OnTheLastSample", [](double t) { return CostSample{t - 120}; }, 150, 120, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(EventIter, ErrorMidScanLeavesTheIteratorUsable) {
     TestCost cost{[](double t) { return CostSample{t - 150}; }};
@@ -223,16 +271,30 @@ TEST(WindowIter, CostErrorAtTheIntervalEndEndsTheSearch) {
     EXPECT_FALSE(iter.next()->has_value());
 }
 
-TEST(WindowIter, AdaptiveStepFollowsTheDerivativeTowardsTheCrossing) {
-    TestCost cost{[](double t) {
-        return t < 1250 ? CostSample{(t - 1000) / 100, 0.01} : CostSample{(1500 - t) / 100, -0.01};
-    }};
-    auto iter = build<detect::AdaptiveStep>({.step_policy = {Duration::seconds(10), Duration::seconds(600)}}, cost,
-                                            0, 1800);
+TEST(WindowIter, AdaptiveStepFollowsTheCostsBoundTowardsTheCrossing) {
+    TestCost cost{[](double t) { return t < 1250 ? CostSample{(t - 1000) / 100} : CostSample{(1500 - t) / 100}; }};
+    auto iter = build<detect::AdaptiveStep>({.step_policy = {Duration::seconds(10), Duration::seconds(600)}},
+                                            Bounded{cost, 0.01}, 0, 1800);
     expect_spans(drain(iter), {{1000, 1500}});
-    // 0 → 600 (capped at max_step), 600 → 1000 (predicted 400 s), then the walk.
+    // 0 → 600 (capped at max_step), 600 → 1000 (400 s below zero at most), then the walk.
     EXPECT_EQ(std::vector<double>(cost.probe->times.begin(), cost.probe->times.begin() + 3),
               (std::vector<double>{0, 600, 1000}));
+}
+
+TEST(WindowIter, AdaptiveStepSeesEveryWindowLongerThanMinStep) {
+    // 400 windows of 10.001 s at random places, between stretches of rate 1.
+    std::mt19937 rng(5);
+    std::vector<std::pair<double, double>> spans;
+    for (double t = 0; spans.size() < 400; t += 11 + std::uniform_real_distribution<double>(0, 900)(rng))
+        spans.push_back({t + 0.5, t + 10.501});
+    TestCost cost = windows(spans);
+    auto iter = build<detect::AdaptiveStep>({.step_policy = {Duration::seconds(10), Duration::seconds(600)},
+                                             .walk_step = Duration::seconds(5), .skip_leading_partial = false},
+                                            Bounded{cost, 1.0}, 0, spans.back().second + 100);
+    const std::vector<Span> found = drain(iter);
+    EXPECT_EQ(found.size(), spans.size());
+    // Far from the windows the scan still takes long steps.
+    EXPECT_LT(cost.probe->times.size(), 40 * spans.size());
 }
 
 TEST(WindowIter, CustomStepRuleSeesTheLastNegativeSampleAtTheCursor) {
@@ -253,22 +315,27 @@ TEST(WindowIter, HugeScanStepEndsTheScanInsteadOfOverflowing) {
     expect_spans(drain(iter), {{0, 600, G}});
 }
 
-TEST(AdaptiveStep, ChoosesTheStepFromTheSampleAtTheCursor) {
+TEST(AdaptiveStep, ChoosesTheStepFromTheBoundAtTheCursor) {
     const detect::AdaptiveStep rule{Duration::seconds(10), Duration::seconds(600)};
     const Instant c = at(0);
+    const auto sample = [](std::optional<double> negative_for) { return detect::ScanSample{{-1.0}, negative_for}; };
+    const double inf = std::numeric_limits<double>::infinity();
     const std::vector<std::pair<std::optional<detect::LastSample>, int64_t>> cases = {
-        {std::nullopt, 600},
-        {detect::LastSample{c, {-1.0}}, 600},            // no derivative
-        {detect::LastSample{c, {-1.0, -0.5}}, 600},      // moving away
-        {detect::LastSample{c, {-1.0, 0.0}}, 600},       // flat
-        {detect::LastSample{at(-60), {-1.0, 0.01}}, 600},  // not at the cursor
-        {detect::LastSample{c, {-1.239, 0.01}}, 123},    // 123.9 s truncated
-        {detect::LastSample{c, {-0.057, 0.01}}, 10},     // raised to min_step
-        {detect::LastSample{c, {-1e300, 1e-300}}, 600},  // capped at max_step
+        {std::nullopt, 600'000},
+        {detect::LastSample{c, sample(std::nullopt)}, 600'000},  // a cost without bounds
+        {detect::LastSample{at(-60), sample(100.0)}, 600'000},   // not at the cursor
+        {detect::LastSample{c, sample(123.4567)}, 123'456},      // truncated to milliseconds
+        {detect::LastSample{c, sample(0.5)}, 10'000},            // raised to min_step
+        {detect::LastSample{c, sample(-5.0)}, 10'000},
+        {detect::LastSample{c, sample(std::nan(""))}, 10'000},   // no bound here: the shortest step
+        {detect::LastSample{c, sample(1e300)}, 600'000},         // capped at max_step
+        {detect::LastSample{c, sample(inf)}, 600'000},
     };
-    for (const auto& [last, seconds] : cases) EXPECT_EQ(rule.next_step(c, last), Duration::seconds(seconds));
+    for (const auto& [last, ms] : cases) EXPECT_EQ(rule.next_step(c, last), Duration::milliseconds(ms));
     EXPECT_EQ((detect::AdaptiveStep{Duration::seconds(90), Duration::seconds(30)}.next_step(c, std::nullopt)),
               Duration::seconds(90));
+    EXPECT_EQ((detect::AdaptiveStep{Duration::seconds(1), Duration::max()}.next_step(c, detect::LastSample{c, sample(inf)})),
+              Duration::milliseconds(Duration::max().whole_milliseconds()));
 }
 
 TEST(DetectWindowAt, FindsTheWindowAroundAnInstantOrNone) {

@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "detect/walk.hpp"
+#include "detect/window_iter.hpp"
 #include "fixtures.hpp"
 #include "searches/illumination.hpp"
 #include "searches/transits.hpp"
+#include "time/text.hpp"
 #include "util/trace.hpp"
 
 using namespace orbweave;
@@ -17,6 +22,33 @@ using time::Instant;
 namespace {
 
 Predictor iss() { return *Predictor::from_elements(fixtures::iss_elements()); }
+
+// A Molniya orbit whose passes over some sites climb to two peaks around apogee.
+Predictor molniya() {
+    sgp4::ElementRecord r;
+    r.norad_id = 1;
+    r.epoch = *Instant::from_civil(2020, 7, 12, 12, 0, 0, 0);
+    r.mean_motion = 2.006;
+    r.eccentricity = 0.74;
+    r.inclination = 63.4;
+    r.right_ascension = 225.0;
+    r.argument_of_perigee = 270.0;
+    r.mean_anomaly = 5.0;
+    return *Predictor::from_elements(r);
+}
+
+struct Span {
+    Instant start, end;
+};
+
+std::vector<Span> pass_search(const searches::ElevationCost& cost, Instant start, Instant end) {
+    detect::WindowConfig<detect::AdaptiveStep> config;
+    config.max_window_duration = Duration::seconds(86400);
+    auto search = *detect::window_iter(config, cost).interval(start, end).build();
+    std::vector<Span> found;
+    while (auto item = *search.next()) found.push_back({item->start, item->end});
+    return found;
+}
 
 std::vector<std::string> g_fields;
 void record(const trace::Event& event) {
@@ -69,3 +101,59 @@ TEST(SolarEphemeris, EquinoxAndDistance) {
     const double declination = std::asin(june.z / std::sqrt(june.x * june.x + june.y * june.y + june.z * june.z));
     EXPECT_NEAR(declination * 180.0 / M_PI, 23.44, 0.01);
 }
+
+struct PeakCase {
+    const char* name;
+    Predictor (*predictor)();
+    frames::Geodetic observer;
+    int peaks;  // at least this many are checked
+};
+
+class PassScanAtPeaks : public testing::TestWithParam<PeakCase> {};
+
+// For every peak of the elevation over a day, the mask at which the window around
+// it lasts 11 s (a pass that just clears the mask, or the lower of two peaks of a
+// Molniya pass) is found with the default 10 s min_step.
+TEST_P(PassScanAtPeaks, FindsAPassThatClearsTheMaskFor11Seconds) {
+    const Predictor predictor = GetParam().predictor();
+    const frames::Geodetic& observer = GetParam().observer;
+    const Instant start = predictor.epoch(), end = start + Duration::seconds(86400);
+    const searches::ElevationCost horizon(predictor, observer, 0.0);
+    const auto elevation = [&](Instant t) { return (*horizon(t)).value; };
+    int checked = 0;
+    for (Instant t = start + Duration::seconds(60); t < end - Duration::seconds(60); t = t + Duration::seconds(1)) {
+        if (!(elevation(t) > 0.0 && elevation(t) > elevation(t - Duration::seconds(1)) &&
+              elevation(t) >= elevation(t + Duration::seconds(1))))
+            continue;
+        Instant peak = t - Duration::seconds(1);
+        for (Instant u = peak; u < t + Duration::seconds(1); u = u + Duration::milliseconds(10))
+            if (elevation(u) > elevation(peak)) peak = u;
+        const auto duration_at = [&](double mask) {
+            const auto window = *detect::detect_window_at(peak, searches::ElevationCost(predictor, observer, mask),
+                                                          Duration::seconds(1), Duration::seconds(86400), {});
+            return window ? (window->end - window->start).as_seconds_f64() : 0.0;
+        };
+        double low = 0.0, high = elevation(peak) * 180.0 / M_PI;
+        while (high - low > 1e-10) {
+            const double mid = (low + high) / 2.0;
+            (duration_at(mid) > 11.0 ? low : high) = mid;
+        }
+        // A peak barely above a neighbouring dip merges with the next one first.
+        if (duration_at(low) > 12.0) continue;
+        ASSERT_GT(duration_at(low), 10.5);
+        const std::vector<Span> found = pass_search(searches::ElevationCost(predictor, observer, low), start, end);
+        EXPECT_TRUE(std::any_of(found.begin(), found.end(), [&](const Span& w) { return w.start <= peak && peak <= w.end; }))
+            << "the pass peaking at " << time::instant_text(peak) << " at a mask of " << low;
+        ++checked;
+    }
+    EXPECT_GE(checked, GetParam().peaks);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Orbits, PassScanAtPeaks,
+    testing::Values(PeakCase{"Iss", iss, {40.0, -75.0, 50.0}, 5},
+                    // Double-peaked passes: peaks near 62 and 67 degrees with a dip to 57.6
+                    // between; peaks of 68.92 and 68.31 with a dip to 68.30.
+                    PeakCase{"MolniyaTwoPeaks", molniya, {40.0, 90.0, 0.0}, 3},
+                    PeakCase{"MolniyaShallowDip", molniya, {55.0, 150.0, 0.0}, 3}),
+    [](const auto& info) { return std::string(info.param.name); });

@@ -135,3 +135,46 @@ def test_min_step_above_max_step_pins_the_scan(transits):
     assert len(pinned) == len(transits)
     for a, b in zip(pinned, transits):
         assert abs(a.start - b.start) < dt.timedelta(milliseconds=2)
+
+
+def orbit(**fields):
+    base = dict(norad_id=1, epoch=T0, eccentricity=0.001, inclination=51.6, right_ascension=225.0,
+                argument_of_perigee=45.0, mean_anomaly=5.0, mean_motion_dot=0.0)
+    return Predictor(Elements(**{**base, **fields}))
+
+
+ORBITS = {
+    "iss": PREDICTOR,
+    "sun-synchronous": orbit(mean_motion=14.19, eccentricity=0.0012, inclination=98.7),
+    "250 km": orbit(mean_motion=16.08, eccentricity=0.0005, drag_term=0.0001),
+    "meo": orbit(mean_motion=2.0056, eccentricity=0.01, inclination=55.0),
+    "molniya": orbit(mean_motion=2.006, eccentricity=0.74, inclination=63.4, argument_of_perigee=270.0),
+}
+SITES = {"equator": GeodeticPoint(0.0, 10.0, 0.0), "47 N": GeodeticPoint(47.0, 8.0, 500.0),
+         "78 N": GeodeticPoint(78.0, 15.0, 10.0), "3 km": GeodeticPoint(-23.0, -67.0, 3000.0)}
+MASKS = (0.0, 10.0, 30.0, 45.0, 60.0, 75.0, 85.0)
+
+
+@pytest.mark.parametrize("name", ORBITS)
+def test_every_pass_longer_than_min_step_is_found(name):
+    """Against a 1 s elevation scan: each pass above the mask for more than 11 s there."""
+    predictor, lines, missing = ORBITS[name], [], False
+    for site_name, site in SITES.items():
+        elevations = [(t, o.elevation_deg) for t, o in predictor.observation_iter(site, DAY, SECOND)]
+        counts = []
+        for mask in MASKS:
+            passes, start = [], None
+            for t, elevation in elevations:
+                if elevation >= mask and start is None:
+                    start = t
+                elif elevation < mask and start is not None:
+                    passes.append((start, t))
+                    start = None
+            passes = [(a, b) for a, b in passes if a > T0 and b - a > 11 * SECOND]
+            found = list(predictor.transits_iter(site, DAY, mask, max_transit_duration=dt.timedelta(days=1)))
+            hits = sum(any(f.start <= b and f.end >= a for f in found) for a, b in passes)
+            missing |= hits < len(passes)
+            counts.append(f"{hits}/{len(passes)}")
+        lines.append(f"{site_name:>8}: " + " ".join(f"{c:>6}" for c in counts))
+    table = "\n".join([f"found/existing at masks {MASKS}:"] + lines)
+    assert not missing, table

@@ -6,6 +6,7 @@
 #include <concepts>
 #include <cstdint>
 #include <expected>
+#include <limits>
 #include <optional>
 
 #include "detect/root_finder.hpp"
@@ -31,17 +32,19 @@ struct ScanSample {
 };
 
 // A cost function that bounds the time to its next crossing offers
-// `scan(t) -> std::expected<ScanSample, CoreError>` beside its plain call; the
-// scan uses it, the walk and the root finder keep the plain call.
+// `scan(t, horizon) -> std::expected<ScanSample, CoreError>` beside its plain
+// call; the scan uses it, the walk and the root finder keep the plain call.
+// `horizon` is the longest step the scan would take (seconds): a bound of at least
+// that much may be reported as any value from it up, to save work.
 template <class F>
-concept BoundedCost = CostFunction<F> && requires(const F& f, time::Instant t) {
-    { f.scan(t) } -> std::same_as<std::expected<ScanSample, CoreError>>;
+concept BoundedCost = CostFunction<F> && requires(const F& f, time::Instant t, double horizon) {
+    { f.scan(t, horizon) } -> std::same_as<std::expected<ScanSample, CoreError>>;
 };
 
 template <CostFunction Cost>
-std::expected<ScanSample, CoreError> scan_sample(Cost& cost, time::Instant t) {
+std::expected<ScanSample, CoreError> scan_sample(Cost& cost, time::Instant t, double horizon) {
     if constexpr (BoundedCost<Cost>) {
-        return cost.scan(t);
+        return cost.scan(t, horizon);
     } else {
         auto sample = cost(t);
         if (!sample) return std::unexpected(std::move(sample.error()));
@@ -55,10 +58,13 @@ struct LastSample {
     ScanSample sample;
 };
 
+// A step rule also tells the longest step it takes from a bound (seconds), the
+// horizon beyond which a cost function need not refine its bound.
 template <class R>
 concept StepRule = std::copy_constructible<R> &&
                    requires(const R& r, time::Instant cursor, const std::optional<LastSample>& last) {
                        { r.next_step(cursor, last) } -> std::same_as<time::Duration>;
+                       { r.horizon() } -> std::same_as<double>;
                    };
 
 // The same step everywhere.
@@ -66,6 +72,7 @@ struct FixedStep {
     time::Duration step = time::Duration::seconds(60);
 
     time::Duration next_step(time::Instant, const std::optional<LastSample>&) const { return step; }
+    double horizon() const { return 0.0; }  // bounds play no part
 };
 
 // Long steps far from a window, short ones near it, and never a step over one: the
@@ -79,8 +86,11 @@ struct AdaptiveStep {
     time::Duration min_step = time::Duration::seconds(10);
     time::Duration max_step = time::Duration::seconds(600);
 
+    time::Duration upper() const { return std::max(min_step, max_step); }
+    double horizon() const { return upper().as_seconds_f64(); }
+
     time::Duration next_step(time::Instant cursor, const std::optional<LastSample>& last) const {
-        const time::Duration upper = std::max(min_step, max_step);
+        const time::Duration upper = this->upper();
         if (!last || last->t != cursor || !last->sample.negative_for) return upper;
         const int64_t upper_ms = std::max<int64_t>(upper.whole_milliseconds(), 0);
         const double bound_ms = *last->sample.negative_for * 1000.0;
@@ -103,6 +113,7 @@ struct CustomStep {
     time::Duration next_step(time::Instant cursor, const std::optional<LastSample>& last) const {
         return rule(cursor, last);
     }
+    double horizon() const { return std::numeric_limits<double>::infinity(); }
 };
 
 template <class F>

@@ -3,6 +3,7 @@
 // until the cost turns negative, then refine the crossing with the root finder.
 // Detect-at runs one walk backward and one forward and so finds the whole window.
 #include <expected>
+#include <limits>
 #include <optional>
 #include <string_view>
 
@@ -69,6 +70,25 @@ namespace walk_detail {
 
 inline bool reached(time::Instant cur, time::Instant mark, bool forward) { return forward ? cur >= mark : cur <= mark; }
 
+// A window's edge lies between a sample inside (not below zero) and one below
+// zero. To the solver an exact zero inside is the smallest positive value, so that
+// it finds where the cost turns negative instead of stopping at an inner end that
+// happens to be zero (the cost may rise again past it).
+inline CostSample inside_positive(CostSample sample) {
+    if (sample.value == 0.0) sample.value = std::numeric_limits<double>::denorm_min();
+    return sample;
+}
+
+template <class Cost>
+struct InsidePositive {
+    Cost& cost;
+    std::expected<CostSample, CoreError> operator()(time::Instant t) const {
+        auto sample = cost(t);
+        if (sample) *sample = inside_positive(*sample);
+        return sample;
+    }
+};
+
 }  // namespace walk_detail
 
 template <CostFunction Cost>
@@ -90,9 +110,9 @@ std::expected<WalkEnd, CoreError> walk(const WalkSpec& spec, const Refinement& r
         if (!sample) return std::unexpected(sample.error());
         if (sample->value < 0.0) {
             // The two samples that bracket the crossing go to the solver as they are.
-            const auto root =
-                solve(TimedSample{unix_seconds(prev), prev_sample}, TimedSample{unix_seconds(cur), *sample},
-                      refinement, cost);
+            const auto root = solve(TimedSample{unix_seconds(prev), walk_detail::inside_positive(prev_sample)},
+                                    TimedSample{unix_seconds(cur), *sample}, refinement,
+                                    walk_detail::InsidePositive<Cost>{cost});
             if (!root) return std::unexpected(root.error());
             return WalkEnd{time::Instant::from_unix_seconds_f64(*root), cur};
         }

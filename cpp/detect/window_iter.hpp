@@ -64,7 +64,7 @@ public:
             }
             cursor_ = *t;
             if (pending_) return take_pending();
-            auto sample = scan_sample(cost_, *t);
+            auto sample = scan_sample(cost_, *t, config_.step_policy.horizon());
             if (!sample) return std::unexpected(std::move(sample.error()));
             if (sample->cost.value < 0.0) {
                 if (!last_end_) last_end_ = *t;

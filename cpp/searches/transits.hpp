@@ -1,7 +1,7 @@
 #pragma once
 // Passes over a ground observer: the elevation cost function (elevation minus the
-// mask, with the elevation rate as derivative), the bound on how long a satellite
-// below the mask stays there, and the search knobs.
+// mask, with the elevation rate as derivative, and for the scan the bound on how
+// long a satellite below the mask stays there), and the search knobs.
 #include <expected>
 
 #include "core/core_error.hpp"
@@ -9,31 +9,10 @@
 #include "core/predictor.hpp"
 #include "detect/root_finder.hpp"
 #include "detect/step_policy.hpp"
+#include "searches/visibility_bound.hpp"
 #include "time/duration.hpp"
 
 namespace orbweave::searches {
-
-// The shortest time in which a satellite can climb from where it is to the mask of
-// a ground observer, from its Earth-fixed position and its inertial velocity on
-// Earth-fixed axes. The argument is written out in transits.cpp.
-class VisibilityBound {
-public:
-    VisibilityBound(const frames::Geodetic& observer, double mask_rad);
-
-    // Seconds (a lower bound, 0 inside the reach); NaN when the state gives no
-    // sound bound (a trajectory that dips below the Earth's surface).
-    double seconds_below(const Vec3& position, const Vec3& inertial_velocity) const;
-
-    // The largest Earth-central angle between observer and satellite at which a
-    // satellite no farther than `radius` from the Earth's centre can stand at or
-    // above the mask.
-    double reach(double radius) const;
-
-private:
-    Vec3 observer_direction_;  // unit vector from the Earth's centre
-    double observer_radius_;
-    double mask_;  // geocentric: the mask less the tilt of the local vertical
-};
 
 // The satellite's elevation over a ground observer and its rate of change.
 class ObserverView {
@@ -62,7 +41,8 @@ class ElevationCost {
 public:
     ElevationCost(Predictor predictor, const frames::Geodetic& observer, double min_elevation_deg);
     std::expected<detect::CostSample, CoreError> operator()(time::Instant t) const;
-    std::expected<detect::ScanSample, CoreError> scan(time::Instant t) const;
+    // `horizon`: the longest step the scan takes, in seconds (see VisibilityBound).
+    std::expected<detect::ScanSample, CoreError> scan(time::Instant t, double horizon) const;
 
 private:
     ObserverView view_;

@@ -189,6 +189,9 @@ std::expected<Sgp4Constants, Sgp4InitError> initialise(const ElementRecord& elem
     if (std::isnan(q.no_unkozai))
         return std::unexpected(kozai_error(KozaiElementsError::NegativeBrouwerMeanMotion));
     c.no_unkozai = q.no_unkozai;
+    c.ao = q.ao;
+    c.sinio = q.sinio;
+    c.cosio = q.cosio;
 
     const double epoch_days = epoch_days_since_1950(elements.epoch);
     c.gsto = greenwich_sidereal_angle(epoch_days + kJulianDate1950);
@@ -251,7 +254,8 @@ std::expected<TemePrediction, Sgp4PropagationError> propagate(const Sgp4Constant
     // positive semi-latus rectum.
     if (nm <= 0.0) return std::unexpected(propagation_error(Kind::NegativeSemiLatusRectum, 0.0, t));
 
-    const double am = std::pow(kKe / nm, kX2o3) * tempa * tempa;
+    // Near the Earth nm is still the Brouwer mean motion, whose power is kept.
+    const double am = (c.deep_space ? std::pow(kKe / nm, kX2o3) : c.ao) * tempa * tempa;
     nm = kKe / std::pow(am, 1.5);
     em = em - tempe;
     if (em >= 1.0 || em < -0.001) return std::unexpected(propagation_error(Kind::OutOfRangeEccentricity, em, t));
@@ -269,8 +273,8 @@ std::expected<TemePrediction, Sgp4PropagationError> propagate(const Sgp4Constant
     double argpp = argpm;
     double nodep = nodem;
     double mp = mm;
-    double sinip = std::sin(inclm);
-    double cosip = std::cos(inclm);
+    double sinip = c.sinio;  // the deep-space branch replaces both
+    double cosip = c.cosio;
     double aycof = c.aycof;
     double xlcof = c.xlcof;
     if (c.deep_space) {

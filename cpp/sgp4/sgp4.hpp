@@ -104,6 +104,9 @@ struct Sgp4Constants {
     // Mean elements at epoch (radians, radians per minute).
     double bstar, ecco, inclo, nodeo, argpo, mo;
     double no_unkozai;  // Brouwer mean motion
+    // Recomputed by every near-earth propagation from the elements alone, so kept:
+    // (ke / no_unkozai)^(2/3) and the sine and cosine of the inclination.
+    double ao, sinio, cosio;
     // Secular rates and drag coefficients.
     double mdot, argpdot, nodedot, nodecf;
     double cc1, cc4, cc5, t2cof;

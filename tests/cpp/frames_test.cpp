@@ -33,6 +33,22 @@ TEST(Frames, SiderealAngleAtJ2000IsTheConstantTerm) {
     }
 }
 
+TEST(Frames, SiderealAngleIsTheFormulaBitForBit) {
+    // The formula reduced with std::fmod, at instants from year 1 to 9999 and
+    // near every whole day around today, must equal the library's fast reduction.
+    const auto formula = [](Instant t) {
+        const double centuries = (t.to_unix_seconds_f64() / 86400.0 + 2440587.5 - 2451545.0) / 36525.0;
+        const double g = 3164400184.812866 * centuries + 67310.54841 + 0.093104 * centuries * centuries -
+                         6.2e-6 * centuries * centuries * centuries;
+        return std::fmod(std::fmod(g, 86400.0) + 86400.0, 86400.0) * 2.0 * std::numbers::pi / 86400.0;
+    };
+    for (int64_t year = 1; year <= 9999; year += 7) EXPECT_EQ(gmst(at(year, 3, 1, 5)), formula(at(year, 3, 1, 5)));
+    for (int64_t ms = -400'000'000; ms < 400'000'000; ms += 3'999'997) {
+        const Instant t = at(2024, 5, 1) + time::Duration::milliseconds(ms);
+        EXPECT_EQ(gmst(t), formula(t)) << ms;
+    }
+}
+
 TEST(Frames, TemeEcefRoundTripAndEarthRotationTerm) {
     const Instant t = at(2020, 7, 12, 1, 19, 7);
     const StateVector back = ecef_to_teme(teme_to_ecef(kLeo, t), t);

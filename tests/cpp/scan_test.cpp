@@ -64,7 +64,7 @@ struct Bounded {
     double max_rate;
 
     std::expected<CostSample, CoreError> operator()(Instant t) const { return cost(t); }
-    std::expected<detect::ScanSample, CoreError> scan(Instant t) const {
+    std::expected<detect::ScanSample, CoreError> scan(Instant t, double) const {
         auto sample = cost(t);
         if (!sample) return std::unexpected(sample.error());
         return detect::ScanSample{*sample, -sample->value / max_rate};
@@ -243,6 +243,13 @@ TEST(WindowIter, CloseWindowsAndCrossingsOnSamplePoints) {
     auto iter = build({.step_policy = {Duration::seconds(10)}, .walk_step = Duration::seconds(5)},
                       windows({{100, 112}, {118, 135}, {141, 142}}), 50, 300);
     expect_spans(drain(iter), {{100, 112}, {118, 135}});
+}
+
+TEST(WindowIter, AScanSampleOfExactlyZeroOpensTheWholeWindow) {
+    // Zero at the sample at 100, positive up to 108, negative at the walk's 130.
+    TestCost cost{[](double t) { return CostSample{(t - 100) * (108 - t)}; }};
+    auto iter = build({.step_policy = {Duration::seconds(50)}}, cost, 0, 300);
+    expect_spans(drain(iter), {{100, 108}});
 }
 
 TEST(WindowIter, TooLongWindowIsADetectError) {

@@ -106,15 +106,19 @@ struct PeakCase {
     const char* name;
     Predictor (*predictor)();
     frames::Geodetic observer;
-    int peaks;  // at least this many are checked
+    double seconds;  // how long the window around each peak lasts above its mask
+    int peaks;       // at least this many are checked
 };
 
 class PassScanAtPeaks : public testing::TestWithParam<PeakCase> {};
 
-// For every peak of the elevation over a day, the mask at which the window around
-// it lasts 11 s (a pass that just clears the mask, or the lower of two peaks of a
-// Molniya pass) is found with the default 10 s min_step.
-TEST_P(PassScanAtPeaks, FindsAPassThatClearsTheMaskFor11Seconds) {
+// For every peak of the elevation over a day, the window around it at the mask at
+// which it lasts a little longer than min_step (a pass that just clears the mask,
+// or the lower of two peaks of a Molniya pass) is found with the default knobs.
+// The Molniya's peaks are so flat that windows of seconds would lie in the
+// propagator's rounding noise; their windows last minutes, still far shorter than
+// max_step.
+TEST_P(PassScanAtPeaks, FindsAPassThatJustClearsTheMask) {
     const Predictor predictor = GetParam().predictor();
     const frames::Geodetic& observer = GetParam().observer;
     const Instant start = predictor.epoch(), end = start + Duration::seconds(86400);
@@ -136,11 +140,11 @@ TEST_P(PassScanAtPeaks, FindsAPassThatClearsTheMaskFor11Seconds) {
         double low = 0.0, high = elevation(peak) * 180.0 / M_PI;
         while (high - low > 1e-10) {
             const double mid = (low + high) / 2.0;
-            (duration_at(mid) > 11.0 ? low : high) = mid;
+            (duration_at(mid) > GetParam().seconds ? low : high) = mid;
         }
         // A peak barely above a neighbouring dip merges with the next one first.
-        if (duration_at(low) > 12.0) continue;
-        ASSERT_GT(duration_at(low), 10.5);
+        if (duration_at(low) > GetParam().seconds + 1.0) continue;
+        ASSERT_GT(duration_at(low), GetParam().seconds - 0.5);
         const std::vector<Span> found = pass_search(searches::ElevationCost(predictor, observer, low), start, end);
         EXPECT_TRUE(std::any_of(found.begin(), found.end(), [&](const Span& w) { return w.start <= peak && peak <= w.end; }))
             << "the pass peaking at " << time::instant_text(peak) << " at a mask of " << low;
@@ -151,9 +155,9 @@ TEST_P(PassScanAtPeaks, FindsAPassThatClearsTheMaskFor11Seconds) {
 
 INSTANTIATE_TEST_SUITE_P(
     Orbits, PassScanAtPeaks,
-    testing::Values(PeakCase{"Iss", iss, {40.0, -75.0, 50.0}, 5},
+    testing::Values(PeakCase{"Iss", iss, {40.0, -75.0, 50.0}, 11.0, 5},
                     // Double-peaked passes: peaks near 62 and 67 degrees with a dip to 57.6
                     // between; peaks of 68.92 and 68.31 with a dip to 68.30.
-                    PeakCase{"MolniyaTwoPeaks", molniya, {40.0, 90.0, 0.0}, 3},
-                    PeakCase{"MolniyaShallowDip", molniya, {55.0, 150.0, 0.0}, 3}),
+                    PeakCase{"MolniyaTwoPeaks", molniya, {40.0, 90.0, 0.0}, 300.0, 3},
+                    PeakCase{"MolniyaShallowDip", molniya, {55.0, 150.0, 0.0}, 300.0, 3}),
     [](const auto& info) { return std::string(info.param.name); });

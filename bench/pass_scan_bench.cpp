@@ -1,9 +1,11 @@
 // Cost of the pass search: cost evaluations per pass, split into the coarse scan,
 // the walks through each pass and the root finder, and the time per search, for
-// the ISS over 40 N 75 W during 30 days at 10 and 45 degree masks.
+// the ISS over 40 N 75 W during 30 days at 10 and 45 degree masks; with
+// `catalogue`, per kind of orbit over one day.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <string_view>
 
 #include "detect/window_iter.hpp"
@@ -19,24 +21,35 @@ struct Counts {
     long scan = 0, walk = 0, solve = 0;
 };
 
-// Counts each evaluation: scan samples through `scan`; the walk's samples lie a
-// whole number of walk steps from the scan sample it started at, the root finder's
-// anywhere between.
+// Counts each evaluation. A sample inside a window starts the walks: after it, up
+// to the forward walk's first negative sample, evaluations a whole number of walk
+// steps from it are the walks', the others the root finder's. Outside the walks,
+// scan samples lie a whole number of milliseconds from the interval start (the
+// root finder's anywhere).
 struct Counted {
     searches::ElevationCost cost;
     Counts* counts;
-    Instant* last_scan;
+    Instant start;
+    Instant* opened;  // the sample that opened the window being walked
+    bool* walking;
 
+    static bool whole_steps(Duration d, int64_t step_ms) {
+        const int64_t ms = d.whole_milliseconds();
+        return d == Duration::milliseconds(ms) && ms % step_ms == 0;
+    }
     std::expected<detect::CostSample, CoreError> operator()(Instant t) const {
-        const int64_t offset_ms = (t - *last_scan).whole_milliseconds();
-        const bool on_grid = t == *last_scan + Duration::milliseconds(offset_ms) && offset_ms % 30'000 == 0;
-        ++(on_grid ? counts->walk : counts->solve);
+        if (*walking)
+            ++(whole_steps(t - *opened, 30'000) ? counts->walk : counts->solve);
+        else
+            ++(whole_steps(t - start, 1) ? counts->scan : counts->solve);
         return cost(t);
     }
     std::expected<detect::ScanSample, CoreError> scan(Instant t, double horizon) const {
-        ++counts->scan;
-        *last_scan = t;
-        return cost.scan(t, horizon);
+        auto sample = cost.scan(t, horizon);
+        ++(*walking ? counts->walk : counts->scan);
+        if (sample && !*walking && sample->cost.value >= 0.0) *opened = t;
+        if (sample) *walking = sample->cost.value >= 0.0;
+        return sample;
     }
 };
 
@@ -72,8 +85,9 @@ void run(double mask, int repeats) {
     const Instant start = predictor.epoch(), end = start + Duration::seconds(30 * 86400);
     const searches::ElevationCost cost(predictor, site, mask);
     Counts counts;
-    Instant last_scan = start;
-    const long found = passes(Counted{cost, &counts, &last_scan}, start, end);
+    Instant opened = start;
+    bool walking = false;
+    const long found = passes(Counted{cost, &counts, start, &opened, &walking}, start, end);
     double best = 1e300;
     for (int repeat = 0; repeat < repeats; ++repeat) {
         const auto begin = std::chrono::steady_clock::now();
@@ -90,9 +104,65 @@ void run(double mask, int repeats) {
 
 }  // namespace
 
+// One day of 10 degree passes over the same site for 500 element sets of each kind
+// of orbit: the evaluations per satellite.
+void catalogue() {
+    const Instant epoch = *Instant::from_civil(2020, 7, 12, 1, 19, 7, 0);
+    std::mt19937_64 rng(20201208);
+    const auto uniform = [&](double a, double b) { return std::uniform_real_distribution<double>(a, b)(rng); };
+    const char* kinds[] = {"low", "medium", "geostationary", "molniya"};
+    for (int kind = 0; kind < 4; ++kind) {
+        Counts counts;
+        long found = 0, failed = 0;
+        double seconds = 0.0;
+        for (int n = 0; n < 500; ++n) {
+            sgp4::ElementRecord r;
+            r.norad_id = static_cast<uint64_t>(n + 1);
+            r.epoch = epoch - Duration::seconds(static_cast<int64_t>(uniform(0.0, 3 * 86400.0)));
+            const double motion[4][2] = {{13.0, 16.3}, {1.8, 2.2}, {0.99, 1.01}, {1.9, 2.1}};
+            const double eccentricity[4][2] = {{0.0, 0.02}, {0.0, 0.03}, {0.0, 0.001}, {0.6, 0.75}};
+            const double inclination[4][2] = {{0.0, 100.0}, {50.0, 65.0}, {0.0, 5.0}, {60.0, 66.0}};
+            r.mean_motion = uniform(motion[kind][0], motion[kind][1]);
+            r.eccentricity = uniform(eccentricity[kind][0], eccentricity[kind][1]);
+            r.inclination = uniform(inclination[kind][0], inclination[kind][1]);
+            r.right_ascension = uniform(0.0, 360.0);
+            r.argument_of_perigee = uniform(0.0, 360.0);
+            r.mean_anomaly = uniform(0.0, 360.0);
+            r.drag_term = uniform(0.0, 0.0005);
+            const Predictor predictor = *Predictor::from_elements(r);
+            const searches::ElevationCost cost(predictor, {40.0, -75.0, 50.0}, 10.0);
+            const auto begin = std::chrono::steady_clock::now();
+            auto timed = *detect::window_iter(detect::WindowConfig<detect::AdaptiveStep>{}, cost)
+                              .interval(epoch, epoch + Duration::seconds(86400))
+                              .build();
+            while (true) {
+                const auto item = timed.next();
+                if (!item || !*item) break;
+            }
+            seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+            Instant opened = epoch;
+            bool walking = false;
+            auto search = *detect::window_iter(detect::WindowConfig<detect::AdaptiveStep>{},
+                                               Counted{cost, &counts, epoch, &opened, &walking})
+                               .interval(epoch, epoch + Duration::seconds(86400))
+                               .build();
+            while (true) {
+                const auto item = search.next();
+                if (!item) ++failed;
+                if (!item || !*item) break;
+                ++found;
+            }
+        }
+        std::printf("%-13s %4ld passes, %4ld too long; per satellite: scan %6.1f, walk %5.1f, solve %5.1f, %6.1f us\n",
+                    kinds[kind], found, failed, counts.scan / 500.0, counts.walk / 500.0, counts.solve / 500.0,
+                    seconds / 500.0 * 1e6);
+    }
+}
+
 // `pass_scan_bench once [MASK]` runs each search (or one) once, for an instruction count under
 // valgrind --tool=callgrind, which a shared machine cannot disturb.
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string_view(argv[1]) == "catalogue") return catalogue(), 0;
     const bool once = argc > 1 && std::string_view(argv[1]) == "once";
     for (const double mask : {10.0, 45.0})
         if (argc < 3 || std::atof(argv[2]) == mask) run(mask, once ? 1 : 20);

@@ -3,24 +3,13 @@
 #include <cmath>
 #include <numbers>
 
+#include "util/fast_fmod.hpp"
+
 namespace orbweave::frames {
 
 namespace {
 
 constexpr double kSecondsPerDay = 86400.0;
-
-// std::fmod(x, m) for an integer-valued m > 0, without fmod's bit-by-bit loop: for
-// |x| < 2^52 the truncated quotient is right but for an error of one, which the
-// sign of the rest reveals, and every product and difference below is exact, as
-// fmod's result is.
-double fmod_by_integer(double x, double m) {
-    if (!(std::abs(x) < 4503599627370496.0)) return std::fmod(x, m);  // 2^52, NaN, infinity
-    const double quotient = std::trunc(x / m);
-    double rest = x - quotient * m;
-    if (x >= 0.0 ? rest < 0.0 : rest > 0.0) rest += x >= 0.0 ? m : -m;
-    if (x >= 0.0 ? rest >= m : rest <= -m) rest -= x >= 0.0 ? m : -m;
-    return rest == 0.0 ? std::copysign(0.0, x) : rest;
-}
 
 }  // namespace
 
@@ -30,8 +19,8 @@ double gmst(time::Instant t) {
     const double centuries = (jd - 2451545.0) / 36525.0;
     const double g = 3164400184.812866 * centuries + 67310.54841 + 0.093104 * centuries * centuries -
                      6.2e-6 * centuries * centuries * centuries;
-    return fmod_by_integer(fmod_by_integer(g, kSecondsPerDay) + kSecondsPerDay, kSecondsPerDay) * 2.0 *
-           std::numbers::pi / kSecondsPerDay;
+    return fast_fmod(fast_fmod(g, kSecondsPerDay) + kSecondsPerDay, kSecondsPerDay) * 2.0 * std::numbers::pi /
+           kSecondsPerDay;
 }
 
 StateVector teme_to_ecef(const StateVector& teme, time::Instant t) {

@@ -47,8 +47,9 @@ std::expected<Predictor, CoreError> Predictor::from_elements(sgp4::ElementRecord
     return predictor;
 }
 
-std::expected<StateVector, CoreError> Predictor::propagate(time::Instant t) const {
-    auto prediction = sgp4::propagate(constants_, time::minutes_since(t, elements_.epoch));
+std::expected<StateVector, CoreError> Predictor::propagate(time::Instant t,
+                                                           sgp4::ResonanceCheckpoint* checkpoint) const {
+    auto prediction = sgp4::propagate(constants_, time::minutes_since(t, elements_.epoch), checkpoint);
     if (!prediction) return std::unexpected(CoreError{CoreError::Sgp4{prediction.error()}});
     return StateVector{metres(prediction->position_km), metres(prediction->velocity_km_s)};
 }

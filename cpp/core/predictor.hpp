@@ -31,8 +31,10 @@ public:
     static std::expected<Predictor, CoreError> from_elements(sgp4::ElementRecord elements);
 
     // The evaluation step: minutes since epoch (whole milliseconds, toward zero),
-    // one SGP4 propagation, kilometres scaled to metres. TEME frame.
-    std::expected<StateVector, CoreError> propagate(time::Instant t) const;
+    // one SGP4 propagation, kilometres scaled to metres. TEME frame. A checkpoint
+    // (see sgp4::ResonanceCheckpoint) spares repeated resonance integration.
+    std::expected<StateVector, CoreError> propagate(time::Instant t,
+                                                    sgp4::ResonanceCheckpoint* checkpoint = nullptr) const;
 
     // The satellite seen from a ground observer at t (range rate relative to the
     // rotating ground).
@@ -58,6 +60,23 @@ private:
     sgp4::ElementRecord elements_;
     sgp4::Sgp4Constants constants_;
     Refinement refinement_;
+};
+
+// The predictor of one search or sampled iterator, which asks for times that
+// mostly increase: it keeps the resonance integration's checkpoint between
+// propagations, with results equal to Predictor's. Owned by one search at a time.
+class SearchPropagator {
+public:
+    explicit SearchPropagator(Predictor predictor) : predictor_(std::move(predictor)) {}
+
+    std::expected<StateVector, CoreError> propagate(time::Instant t) const {
+        return predictor_.propagate(t, &checkpoint_);
+    }
+    const Predictor& predictor() const { return predictor_; }
+
+private:
+    Predictor predictor_;
+    mutable sgp4::ResonanceCheckpoint checkpoint_;
 };
 
 }  // namespace orbweave

@@ -41,15 +41,20 @@ concept BoundedCost = CostFunction<F> && requires(const F& f, time::Instant t, d
     { f.scan(t, horizon) } -> std::same_as<std::expected<ScanSample, CoreError>>;
 };
 
+// A sample without a bound.
+template <CostFunction Cost>
+std::expected<ScanSample, CoreError> plain_sample(Cost& cost, time::Instant t) {
+    auto sample = cost(t);
+    if (!sample) return std::unexpected(std::move(sample.error()));
+    return ScanSample{*sample, std::nullopt};
+}
+
 template <CostFunction Cost>
 std::expected<ScanSample, CoreError> scan_sample(Cost& cost, time::Instant t, double horizon) {
-    if constexpr (BoundedCost<Cost>) {
+    if constexpr (BoundedCost<Cost>)
         return cost.scan(t, horizon);
-    } else {
-        auto sample = cost(t);
-        if (!sample) return std::unexpected(std::move(sample.error()));
-        return ScanSample{*sample, std::nullopt};
-    }
+    else
+        return plain_sample(cost, t);
 }
 
 // A sample of the cost function outside every window, with its instant.

@@ -10,6 +10,7 @@
 #include "core/core_error.hpp"
 #include "core/predictor.hpp"
 #include "detect/root_finder.hpp"
+#include "detect/step_policy.hpp"
 #include "time/duration.hpp"
 #include "time/instant.hpp"
 
@@ -59,11 +60,15 @@ struct WalkSpec {
     std::optional<time::Instant> bound;  // reaching it ends the walk there
     time::Instant at;                    // for the error: where the detection started
     time::Duration max_window_duration;  // for the error
+    // When set, samples are taken as scan samples with this horizon, so that the
+    // first negative one carries its bound and the scan can resume from it.
+    std::optional<double> scan_horizon = std::nullopt;
 };
 
 struct WalkEnd {
     time::Instant crossing;        // the refined crossing, or the bound
     time::Instant first_negative;  // the first negative sample, or the bound
+    ScanSample at_first_negative;  // the sample there
 };
 
 namespace walk_detail {
@@ -106,17 +111,18 @@ std::expected<WalkEnd, CoreError> walk(const WalkSpec& spec, const Refinement& r
                 DetectError{DetectError::WindowTooLong{spec.at, spec.max_window_duration}}}});
         if (!at_bound && !advanced) return std::unexpected(out_of_range_error(prev, spec.step));
         const time::Instant cur = at_bound ? *spec.bound : *advanced;
-        const auto sample = cost(cur);
-        if (!sample) return std::unexpected(sample.error());
+        auto scanned = spec.scan_horizon ? scan_sample(cost, cur, *spec.scan_horizon) : plain_sample(cost, cur);
+        if (!scanned) return std::unexpected(std::move(scanned.error()));
+        const CostSample* sample = &scanned->cost;
         if (sample->value < 0.0) {
             // The two samples that bracket the crossing go to the solver as they are.
             const auto root = solve(TimedSample{unix_seconds(prev), walk_detail::inside_positive(prev_sample)},
                                     TimedSample{unix_seconds(cur), *sample}, refinement,
                                     walk_detail::InsidePositive<Cost>{cost});
             if (!root) return std::unexpected(root.error());
-            return WalkEnd{time::Instant::from_unix_seconds_f64(*root), cur};
+            return WalkEnd{time::Instant::from_unix_seconds_f64(*root), cur, *scanned};
         }
-        if (at_bound) return WalkEnd{cur, cur};
+        if (at_bound) return WalkEnd{cur, cur, *scanned};
         prev = cur;
         prev_sample = *sample;
     }
@@ -129,7 +135,8 @@ struct DetectBounds {
 
 struct DetectedWindow {
     Window window;
-    time::Instant resume;  // the forward walk's first negative sample (or its bound)
+    time::Instant resume;   // the forward walk's first negative sample (or its bound)
+    ScanSample at_resume;  // the sample there
 };
 
 // The window around `t`, where the cost (`at_t`) is known not to be negative. Both
@@ -139,7 +146,8 @@ struct DetectedWindow {
 template <CostFunction Cost>
 std::expected<DetectedWindow, CoreError> detect_at(time::Instant t, const CostSample& at_t, Cost& cost,
                                                    time::Duration walk_step, time::Duration max_window_duration,
-                                                   const Refinement& refinement, const DetectBounds& bounds = {}) {
+                                                   const Refinement& refinement, const DetectBounds& bounds = {},
+                                                   std::optional<double> resume_horizon = std::nullopt) {
     const time::Duration step = floored_walk_step(walk_step);
     const auto start = walk(
         {t, at_t, -step, walk_limit(t, -max_window_duration, -step), bounds.start, t, max_window_duration},
@@ -147,10 +155,12 @@ std::expected<DetectedWindow, CoreError> detect_at(time::Instant t, const CostSa
     if (!start) return std::unexpected(start.error());
     const time::Instant window_start = start->crossing;
     const auto end = walk(
-        {t, at_t, step, walk_limit(window_start, max_window_duration, step), bounds.end, t, max_window_duration},
+        {t, at_t, step, walk_limit(window_start, max_window_duration, step), bounds.end, t, max_window_duration,
+         resume_horizon},
         refinement, cost);
     if (!end) return std::unexpected(end.error());
-    return DetectedWindow{{window_start, end->crossing, WindowKind::Positive}, end->first_negative};
+    return DetectedWindow{{window_start, end->crossing, WindowKind::Positive}, end->first_negative,
+                          end->at_first_negative};
 }
 
 // The window containing `t`, or none when the cost is negative at `t`.

@@ -3,6 +3,8 @@
 // stops at the first sample not below zero, walks backward and forward to the
 // window's crossings, and resumes after it. In gap mode the negative stretches
 // between windows are yielded too, so that the items tile the interval.
+#include <algorithm>
+#include <cmath>
 #include <expected>
 #include <optional>
 #include <utility>
@@ -64,13 +66,15 @@ public:
             }
             cursor_ = *t;
             if (pending_) return take_pending();
-            auto sample = scan_sample(cost_, *t, config_.step_policy.horizon());
+            auto sample = sample_at(*t);
             if (!sample) return std::unexpected(std::move(sample.error()));
             if (sample->cost.value < 0.0) {
                 if (!last_end_) last_end_ = *t;
                 last_sample_ = LastSample{*t, *sample};
+                keep_promise(sample->negative_for);
                 continue;
             }
+            promised_ = 0.0;
             if (!last_end_ && config_.skip_leading_partial) {
                 const auto skipped = skip_window(*t, sample->cost);
                 if (!skipped) return std::unexpected(skipped.error());
@@ -101,8 +105,32 @@ private:
     std::optional<time::Instant> next_instant() {
         if (!cursor_) return interval().start;
         if (pending_) return cursor_;
-        if (resume_) return std::exchange(resume_, std::nullopt);
-        return cursor_->checked_add(advancing_step(config_.step_policy.next_step(*cursor_, last_sample_)));
+        if (resume_) {
+            promised_ = 0.0;
+            return resume_->t;
+        }
+        const time::Duration step = advancing_step(config_.step_policy.next_step(*cursor_, last_sample_));
+        promised_ -= step.as_seconds_f64();
+        return cursor_->checked_add(step);
+    }
+
+    // A scan sample at t. The instant after a window was sampled by its forward walk
+    // already. A bound is a promise about time: the cost stays negative for
+    // promised_ seconds from the cursor, so while that promise reaches past the
+    // horizon the cost function need not bound the sample again.
+    std::expected<ScanSample, CoreError> sample_at(time::Instant t) {
+        if (resume_) return std::exchange(resume_, std::nullopt)->sample;
+        const double horizon = config_.step_policy.horizon();
+        auto sample = promised_ > 0.0 && promised_ >= horizon ? plain_sample(cost_, t) : scan_sample(cost_, t, horizon);
+        if (sample && promised_ > 0.0 && sample->cost.value < 0.0)
+            sample->negative_for = std::isnan(sample->negative_for.value_or(promised_))
+                                       ? promised_
+                                       : std::max(*sample->negative_for, promised_);
+        return sample;
+    }
+
+    void keep_promise(std::optional<double> negative_for) {
+        if (negative_for && *negative_for > promised_) promised_ = *negative_for;
     }
 
     Item take_pending() { return std::optional<Window>(*std::exchange(pending_, std::nullopt)); }
@@ -111,11 +139,11 @@ private:
     std::expected<void, CoreError> skip_window(time::Instant t, const CostSample& at_t) {
         const time::Duration step = config_.walk_step;
         const auto end = walk({t, at_t, step, walk_limit(t, config_.max_window_duration, step), bounds().end, t,
-                               config_.max_window_duration},
+                               config_.max_window_duration, config_.step_policy.horizon()},
                               config_.refinement, cost_);
         if (!end) return std::unexpected(end.error());
         last_end_ = end->crossing;
-        resume_ = end->first_negative;
+        resume_ = LastSample{end->first_negative, end->at_first_negative};
         return {};
     }
 
@@ -123,9 +151,9 @@ private:
     // for the next call.
     Item open_window(time::Instant t, const CostSample& at_t) {
         const auto found = detect_at(t, at_t, cost_, config_.walk_step, config_.max_window_duration, config_.refinement,
-                                     bounds());
+                                     bounds(), config_.step_policy.horizon());
         if (!found) return std::unexpected(found.error());
-        resume_ = found->resume;
+        resume_ = LastSample{found->resume, found->at_resume};
         const std::optional<time::Instant> previous_end = std::exchange(last_end_, found->window.end);
         if (!previous_end || !config_.report_gaps) return std::optional<Window>(found->window);
         pending_ = found->window;
@@ -168,7 +196,8 @@ private:
     std::optional<time::Instant> cursor_;
     std::optional<LastSample> last_sample_;
     std::optional<time::Instant> last_end_;
-    std::optional<time::Instant> resume_;
+    std::optional<LastSample> resume_;  // where the scan resumes, with the walk's sample there
+    double promised_ = 0.0;  // seconds from the cursor during which the cost stays negative
     std::optional<Window> pending_;
     bool finish_done_ = false;
 };

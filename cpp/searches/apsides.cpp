@@ -10,7 +10,7 @@
 namespace orbweave::searches {
 
 std::expected<detect::CostSample, CoreError> RadialCost::operator()(time::Instant t) const {
-    const auto state = predictor_.propagate(t);
+    const auto state = propagator_.propagate(t);
     if (!state) return std::unexpected(state.error());
     const Vec3& r = state->position;
     const Vec3& v = state->velocity;
@@ -33,7 +33,7 @@ std::expected<std::optional<Apsis>, CoreError> ApsisSearch::next() {
     if (!event) return std::unexpected(event.error());
     if (!*event) return std::optional<Apsis>();
     const time::Instant t = (*event)->t;
-    const auto state = events_.cost().predictor().propagate(t);
+    const auto state = events_.cost().propagate(t);
     if (!state) return std::unexpected(state.error());
     const Vec3& r = state->position;
     const Apsis apsis{t, (*event)->rising ? ApsisKind::Perigee : ApsisKind::Apogee,

@@ -13,12 +13,12 @@ namespace orbweave::searches {
 // value = r . v in m^2/s, no derivative.
 class RadialCost {
 public:
-    explicit RadialCost(Predictor predictor) : predictor_(std::move(predictor)) {}
+    explicit RadialCost(Predictor predictor) : propagator_(std::move(predictor)) {}
     std::expected<detect::CostSample, CoreError> operator()(time::Instant t) const;
-    const Predictor& predictor() const { return predictor_; }
+    std::expected<StateVector, CoreError> propagate(time::Instant t) const { return propagator_.propagate(t); }
 
 private:
-    Predictor predictor_;
+    SearchPropagator propagator_;
 };
 
 enum class ApsisKind : uint8_t { Apogee = 0, Perigee = 1 };

@@ -29,7 +29,7 @@ Vec3 sun_position(time::Instant t) {
 }
 
 std::expected<detect::CostSample, CoreError> ShadowCost::operator()(time::Instant t) const {
-    const auto state = predictor_.propagate(t);
+    const auto state = propagator_.propagate(t);
     if (!state) return std::unexpected(state.error());
     const Vec3& r = state->position;
     const Vec3 sun = sun_position(t);

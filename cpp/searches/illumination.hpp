@@ -16,11 +16,11 @@ Vec3 sun_position(time::Instant t);
 // 6378137 - |r| on the day side; no derivative. Not negative means eclipse.
 class ShadowCost {
 public:
-    explicit ShadowCost(Predictor predictor) : predictor_(std::move(predictor)) {}
+    explicit ShadowCost(Predictor predictor) : propagator_(std::move(predictor)) {}
     std::expected<detect::CostSample, CoreError> operator()(time::Instant t) const;
 
 private:
-    Predictor predictor_;
+    SearchPropagator propagator_;
 };
 
 enum class IlluminationState : uint8_t { Sunlit = 0, Eclipse = 1 };

@@ -15,7 +15,7 @@ constexpr double kRateGuardMetres = 1e-12;
 }  // namespace
 
 ObserverView::ObserverView(Predictor predictor, const frames::Geodetic& observer)
-    : predictor_(std::move(predictor)),
+    : propagator_(std::move(predictor)),
       observer_ecef_(frames::geodetic_to_ecef(observer)),
       sin_lat_(std::sin(observer.latitude_deg * frames::kRadiansPerDegree)),
       cos_lat_(std::cos(observer.latitude_deg * frames::kRadiansPerDegree)),
@@ -23,7 +23,7 @@ ObserverView::ObserverView(Predictor predictor, const frames::Geodetic& observer
       cos_lon_(std::cos(observer.longitude_deg * frames::kRadiansPerDegree)) {}
 
 std::expected<ObserverView::Elevation, CoreError> ObserverView::elevation(time::Instant t) const {
-    const auto teme = predictor_.propagate(t);
+    const auto teme = propagator_.propagate(t);
     if (!teme) return std::unexpected(teme.error());
     return elevation(frames::teme_to_ecef(*teme, t));
 }
@@ -58,7 +58,7 @@ std::expected<detect::CostSample, CoreError> ElevationCost::operator()(time::Ins
 }
 
 std::expected<detect::ScanSample, CoreError> ElevationCost::scan(time::Instant t, double horizon) const {
-    const auto teme = view_.predictor().propagate(t);
+    const auto teme = view_.propagator().propagate(t);
     if (!teme) return std::unexpected(teme.error());
     const StateVector ecef = frames::teme_to_ecef(*teme, t);
     const ObserverView::Elevation elevation = view_.elevation(ecef);

@@ -27,10 +27,10 @@ public:
     // The same from an Earth-fixed state at hand.
     Elevation elevation(const StateVector& ecef) const;
 
-    const Predictor& predictor() const { return predictor_; }
+    const SearchPropagator& propagator() const { return propagator_; }
 
 private:
-    Predictor predictor_;
+    SearchPropagator propagator_;
     Vec3 observer_ecef_;
     double sin_lat_, cos_lat_, sin_lon_, cos_lon_;
 };

@@ -27,6 +27,10 @@ public:
     double reach_slope(double radius) const;
 
 private:
+    struct Sighting;
+    double within(const Sighting& s, double seconds, double reach, double least_beta) const;
+    double growing_window_bound(const Sighting& s, double far_reach) const;
+
     Vec3 observer_direction_;  // unit vector from the Earth's centre
     double observer_radius_;
     double mask_;  // geocentric: the mask less the tilt of the local vertical

@@ -214,7 +214,8 @@ Sgp4PropagationError propagation_error(Sgp4PropagationError::Kind kind, double e
 
 }  // namespace
 
-std::expected<TemePrediction, Sgp4PropagationError> propagate(const Sgp4Constants& c, double t) {
+std::expected<TemePrediction, Sgp4PropagationError> propagate(const Sgp4Constants& c, double t,
+                                                              ResonanceCheckpoint* checkpoint) {
     using Kind = Sgp4PropagationError::Kind;
 
     // Secular gravity and atmospheric drag.
@@ -247,7 +248,7 @@ std::expected<TemePrediction, Sgp4PropagationError> propagate(const Sgp4Constant
     double inclm = c.inclo;
     if (c.deep_space) {
         deep_space::MeanElements m{em, argpm, inclm, mm, nodem, nm};
-        deep_space::apply_secular(c, t, m);
+        deep_space::apply_secular(c, t, m, checkpoint);
         em = m.em, argpm = m.argpm, inclm = m.inclm, mm = m.mm, nodem = m.nodem, nm = m.nm;
     }
     // A mean motion that is not positive leaves no real semi-major axis, hence no

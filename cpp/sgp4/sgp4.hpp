@@ -121,6 +121,19 @@ struct Sgp4Constants {
     ResonanceTerms resonance;     // deep space only
 };
 
+// The resonance integration's last whole step, kept by a caller that propagates
+// one element set at times that mostly increase (a search), so that each call
+// integrates only the steps since the previous one. The state after a given
+// number of steps is the same however the integration got there, so results are
+// identical to a fresh integration from the epoch; a time behind the last step
+// starts afresh. Belongs to one set of constants.
+struct ResonanceCheckpoint {
+    double atime = 0.0;  // minutes since epoch, a whole number of steps
+    double xni = 0.0;    // mean motion
+    double xli = 0.0;    // mean longitude
+    bool valid = false;
+};
+
 struct TemePrediction {
     std::array<double, 3> position_km;
     std::array<double, 3> velocity_km_s;
@@ -130,9 +143,11 @@ struct TemePrediction {
 
 std::expected<Sgp4Constants, Sgp4InitError> initialise(const ElementRecord& elements);
 
-// `minutes_since_epoch` is negative before the epoch.
+// `minutes_since_epoch` is negative before the epoch. A checkpoint, when given, is
+// read and updated by resonant deep-space orbits.
 std::expected<TemePrediction, Sgp4PropagationError> propagate(const Sgp4Constants& constants,
-                                                              double minutes_since_epoch);
+                                                              double minutes_since_epoch,
+                                                              ResonanceCheckpoint* checkpoint = nullptr);
 
 // The epoch as days since 1949-12-31 00:00 UTC, formed the way the published
 // reference forms it (Julian date of midnight plus the day fraction, less

@@ -362,22 +362,30 @@ ResonanceRates resonance_rates(const Sgp4Constants& c, double xli, double xni, d
 }
 
 // Integrates the resonance from the epoch to `t` (Euler-Maclaurin steps of 720
-// minutes) and returns the mean motion and mean longitude at `t`.
+// minutes) and returns the mean motion and mean longitude at `t`. The steps from
+// the epoch toward `t` pass through the checkpoint when it lies between the two,
+// so the integration starts there; the last whole step becomes the checkpoint.
 struct ResonanceState {
     double nm, xl;
 };
 
-ResonanceState integrate_resonance(const Sgp4Constants& c, double t) {
+ResonanceState integrate_resonance(const Sgp4Constants& c, double t, ResonanceCheckpoint* checkpoint) {
     constexpr double step2 = 0.5 * kResonanceStepMinutes * kResonanceStepMinutes;
     if (!(std::fabs(t) <= kMaxResonanceMinutes)) return {NAN, NAN};
     const double delt = t > 0.0 ? kResonanceStepMinutes : -kResonanceStepMinutes;
     double atime = 0.0;
     double xni = c.no_unkozai;
     double xli = c.resonance.xlamo;
+    if (checkpoint && checkpoint->valid && checkpoint->atime * delt >= 0.0 && (t - checkpoint->atime) * delt >= 0.0) {
+        atime = checkpoint->atime;
+        xni = checkpoint->xni;
+        xli = checkpoint->xli;
+    }
     // Bounded by kMaxResonanceMinutes / 720 steps.
     while (true) {
         const ResonanceRates q = resonance_rates(c, xli, xni, atime);
         if (!(std::fabs(t - atime) >= kResonanceStepMinutes)) {
+            if (checkpoint) *checkpoint = {atime, xni, xli, true};
             const double ft = t - atime;
             return {xni + q.xndt * ft + q.xnddt * ft * ft * 0.5, xli + q.xldot * ft + q.xndt * ft * ft * 0.5};
         }
@@ -389,7 +397,7 @@ ResonanceState integrate_resonance(const Sgp4Constants& c, double t) {
 
 }  // namespace
 
-void apply_secular(const Sgp4Constants& c, double t, MeanElements& m) {
+void apply_secular(const Sgp4Constants& c, double t, MeanElements& m, ResonanceCheckpoint* checkpoint) {
     const LunarSolarTerms& ls = c.lunar_solar;
     m.em = m.em + ls.dedt * t;
     m.inclm = m.inclm + ls.didt * t;
@@ -399,7 +407,7 @@ void apply_secular(const Sgp4Constants& c, double t, MeanElements& m) {
     if (c.resonance.kind == Resonance::None) return;
 
     const double theta = std::fmod(c.gsto + t * kRptim, kTwoPi);
-    const ResonanceState s = integrate_resonance(c, t);
+    const ResonanceState s = integrate_resonance(c, t, checkpoint);
     if (c.resonance.kind == Resonance::HalfDay)
         m.mm = s.xl - 2.0 * m.nodem + 2.0 * theta;
     else

@@ -22,8 +22,9 @@ struct MeanElements {
     double em, argpm, inclm, mm, nodem, nm;
 };
 
-// Adds the lunar-solar secular rates and the resonance effects at `t` minutes.
-void apply_secular(const Sgp4Constants& c, double t, MeanElements& m);
+// Adds the lunar-solar secular rates and the resonance effects at `t` minutes,
+// integrating the resonance from the checkpoint when it lies on the way to `t`.
+void apply_secular(const Sgp4Constants& c, double t, MeanElements& m, ResonanceCheckpoint* checkpoint);
 
 // Osculating-in-long-period elements after the lunar-solar periodics.
 struct PeriodicElements {

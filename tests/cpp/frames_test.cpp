@@ -2,9 +2,11 @@
 
 #include <cmath>
 #include <numbers>
+#include <random>
 
 #include "core/frames.hpp"
 #include "core/observation.hpp"
+#include "util/fast_fmod.hpp"
 
 using namespace orbweave;
 using namespace orbweave::frames;
@@ -47,6 +49,19 @@ TEST(Frames, SiderealAngleIsTheFormulaBitForBit) {
         const Instant t = at(2024, 5, 1) + time::Duration::milliseconds(ms);
         EXPECT_EQ(gmst(t), formula(t)) << ms;
     }
+}
+
+TEST(FastFmod, EqualsFmodBitForBit) {
+    std::mt19937_64 rng(7);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    for (int i = 0; i < 200000; ++i) {
+        const double y = i % 2 ? 86400.0 : 2.0 * std::numbers::pi;
+        const double x = i % 3 ? std::ldexp(unit(rng), i % 60) : y * std::round(unit(rng) * 1e6);
+        const double expected = std::fmod(x, y), got = fast_fmod(x, y);
+        ASSERT_EQ(std::signbit(expected), std::signbit(got)) << x;
+        ASSERT_EQ(expected, got) << x;
+    }
+    EXPECT_TRUE(std::isnan(fast_fmod(INFINITY, 3.0)));
 }
 
 TEST(Frames, TemeEcefRoundTripAndEarthRotationTerm) {

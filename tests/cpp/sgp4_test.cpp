@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <vector>
 #include <functional>
 #include <limits>
 #include <numbers>
@@ -234,6 +235,26 @@ TEST(Sgp4Resonance, ResultDoesNotDependOnEarlierCalls) {
         ASSERT_TRUE(first && back && again);
         EXPECT_EQ(first->position_km, again->position_km);
         EXPECT_EQ(first->velocity_km_s, again->velocity_km_s);
+    }
+}
+
+TEST(Sgp4Resonance, CheckpointGivesTheFreshResultBitForBit) {
+    // Times that walk forward, step back across whole integration steps, cross the
+    // epoch and jump; every result equals a fresh integration's.
+    std::vector<double> times;
+    for (double t = -3000.0; t < 9000.0; t += 97.3) times.push_back(t);
+    for (double t = 9000.0; t > -9000.0; t -= 1543.1) times.push_back(t);
+    times.insert(times.end(), {0.0, 719.99, 720.0, 720.01, -720.0, 1e5, 3.0, 1e5 + 1.0});
+    for (const Orbit* orbit : {&kSat14128, &kSat09880}) {
+        const Sgp4Constants c = constants_of(*orbit);
+        ResonanceCheckpoint checkpoint;
+        for (const double t : times) {
+            const auto kept = propagate(c, t, &checkpoint);
+            const auto fresh = propagate(c, t);
+            ASSERT_TRUE(kept && fresh) << t;
+            EXPECT_EQ(kept->position_km, fresh->position_km) << t;
+            EXPECT_EQ(kept->velocity_km_s, fresh->velocity_km_s) << t;
+        }
     }
 }
 

@@ -1,7 +1,7 @@
 // Cost of the pass search: cost evaluations per pass, split into the coarse scan,
 // the walks through each pass and the root finder, and the time per search, for
 // the ISS over 40 N 75 W during 30 days at 10 and 45 degree masks; with
-// `catalogue`, per kind of orbit over one day.
+// `catalogue [KIND]`, per kind of orbit over one day.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -106,12 +106,13 @@ void run(double mask, int repeats) {
 
 // One day of 10 degree passes over the same site for 500 element sets of each kind
 // of orbit: the evaluations per satellite.
-void catalogue() {
+void catalogue(int only_kind) {
     const Instant epoch = *Instant::from_civil(2020, 7, 12, 1, 19, 7, 0);
     std::mt19937_64 rng(20201208);
     const auto uniform = [&](double a, double b) { return std::uniform_real_distribution<double>(a, b)(rng); };
     const char* kinds[] = {"low", "medium", "geostationary", "molniya"};
     for (int kind = 0; kind < 4; ++kind) {
+        if (only_kind >= 0 && kind != only_kind) continue;
         Counts counts;
         long found = 0, failed = 0;
         double seconds = 0.0;
@@ -151,6 +152,9 @@ void catalogue() {
                 if (!item) ++failed;
                 if (!item || !*item) break;
                 ++found;
+                if (std::getenv("DUMP"))
+                    std::printf("%d %d %.3f %.3f\n", kind, n, ((*item)->start - epoch).as_seconds_f64(),
+                                ((*item)->end - epoch).as_seconds_f64());
             }
         }
         std::printf("%-13s %4ld passes, %4ld too long; per satellite: scan %6.1f, walk %5.1f, solve %5.1f, %6.1f us\n",
@@ -162,7 +166,7 @@ void catalogue() {
 // `pass_scan_bench once [MASK]` runs each search (or one) once, for an instruction count under
 // valgrind --tool=callgrind, which a shared machine cannot disturb.
 int main(int argc, char** argv) {
-    if (argc > 1 && std::string_view(argv[1]) == "catalogue") return catalogue(), 0;
+    if (argc > 1 && std::string_view(argv[1]) == "catalogue") return catalogue(argc > 2 ? std::atoi(argv[2]) : -1), 0;
     const bool once = argc > 1 && std::string_view(argv[1]) == "once";
     for (const double mask : {10.0, 45.0})
         if (argc < 3 || std::atof(argv[2]) == mask) run(mask, once ? 1 : 20);

@@ -149,6 +149,7 @@ struct VisibilityBound::Sighting {
     double plane_turn;           // how fast the plane itself can turn
     double normal_z;             // of the orbit normal
     double psi, beta, ahead, behind;
+    double sin_beta, cos_beta;   // of |beta|
 
     // How fast beta can change: the observer turns with the Earth, the plane turns.
     double plane_drift() const { return frames::kEarthRotationRadPerS + plane_turn; }
@@ -167,8 +168,9 @@ struct VisibilityBound::Sighting {
     double turn_within(double seconds) const {
         const double fastest = fastest_within(seconds);
         const double plain = fastest + frames::kEarthRotationRadPerS;
-        const double tilt = std::min(plane_turn * seconds, 2.0);
-        return std::min(plain, std::max(turn_rate(fastest, normal_z), turn_rate(slowest, normal_z)) + fastest * tilt);
+        if (!(plane_turn * seconds < 2.0)) return plain;  // the normal may have turned anywhere
+        return std::min(plain, std::max(turn_rate(fastest, normal_z), turn_rate(slowest, normal_z)) +
+                                   fastest * plane_turn * seconds);
     }
 
     // How fast the observer's foot moves along the plane while beta stays below
@@ -197,7 +199,9 @@ double VisibilityBound::seconds_below(const Vec3& position, const Vec3& inertial
     const Vec3 normal = scaled(momentum, 1.0 / s.h);
     s.normal_z = normal.z;
     const double sin_beta = std::clamp(dot(observer_direction_, normal), -1.0, 1.0);
-    s.beta = std::asin(std::abs(sin_beta));
+    s.sin_beta = std::abs(sin_beta);
+    s.cos_beta = std::sqrt(1.0 - sin_beta * sin_beta);
+    s.beta = std::atan2(s.sin_beta, s.cos_beta);
 
     // The plane alone first: far from it, it settles the step cheaply.
     const double far_reach = reach(s.farthest);
@@ -257,10 +261,11 @@ double VisibilityBound::growing_window_bound(const Sighting& s, double far_reach
     double from_behind = closing(s.behind, near_reach, foot_rate - s.slowest + kappa);
     if (s.beta < near_reach) {
         // dD/dt from dD/dR = sin R / (cos beta sin D) and dD/dbeta = -cos R sin beta / (cos^2 beta sin D).
-        const double window = along_window(near_reach, s.beta);
-        const double opening =
-            (std::sin(near_reach) * kappa + std::cos(near_reach) * std::tan(s.beta) * s.plane_drift()) /
-            (std::cos(s.beta) * std::sin(window));
+        const double sin_reach = std::sin(near_reach), cos_reach = std::cos(near_reach);
+        const double cos_window = std::min(cos_reach / s.cos_beta, 1.0);
+        const double window = std::acos(cos_window);
+        const double opening = (sin_reach * kappa + cos_reach * s.sin_beta / s.cos_beta * s.plane_drift()) /
+                               (s.cos_beta * std::sqrt(1.0 - cos_window * cos_window));
         forward = std::max(forward, closing(s.ahead, window, fastest + foot_rate + opening));
         from_behind = std::max(from_behind, closing(s.behind, window, foot_rate - s.slowest + opening));
     }

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "detect/window_iter.hpp"
+#include "fixtures.hpp"
 #include "searches/transits.hpp"
 
 namespace {
@@ -53,21 +54,6 @@ struct Counted {
     }
 };
 
-sgp4::ElementRecord iss() {
-    sgp4::ElementRecord r;
-    r.norad_id = 25544;
-    r.epoch = *Instant::from_civil(2020, 7, 12, 1, 19, 7, 199'616'000);
-    r.mean_motion = 15.49560532;
-    r.eccentricity = 0.0001771;
-    r.inclination = 51.6435;
-    r.right_ascension = 225.4004;
-    r.argument_of_perigee = 44.9625;
-    r.mean_anomaly = 5.1087;
-    r.mean_motion_dot = 0.00289036;
-    r.drag_term = 0.0049645;
-    return r;
-}
-
 template <class Cost>
 long passes(const Cost& cost, Instant start, Instant end) {
     auto search = *detect::window_iter(detect::WindowConfig<detect::AdaptiveStep>{}, cost).interval(start, end).build();
@@ -80,7 +66,7 @@ long passes(const Cost& cost, Instant start, Instant end) {
 }
 
 void run(double mask, int repeats) {
-    const Predictor predictor = *Predictor::from_elements(iss());
+    const Predictor predictor = *Predictor::from_elements(fixtures::iss_elements());
     const frames::Geodetic site{40.0, -75.0, 50.0};
     const Instant start = predictor.epoch(), end = start + Duration::seconds(30 * 86400);
     const searches::ElevationCost cost(predictor, site, mask);

@@ -1,5 +1,5 @@
 #pragma once
-// Element sets shared by the C++ tests.
+// Element sets shared by the C++ tests and benchmarks.
 #include "sgp4/elements.hpp"
 #include "time/instant.hpp"
 
@@ -18,6 +18,20 @@ inline sgp4::ElementRecord iss_elements() {
     r.mean_anomaly = 5.1087;
     r.mean_motion_dot = 0.00289036;
     r.drag_term = 0.0049645;
+    return r;
+}
+
+// A Molniya orbit whose passes over some sites climb to two peaks around apogee.
+inline sgp4::ElementRecord molniya_elements() {
+    sgp4::ElementRecord r;
+    r.norad_id = 1;
+    r.epoch = *time::Instant::from_civil(2020, 7, 12, 12, 0, 0, 0);
+    r.mean_motion = 2.006;
+    r.eccentricity = 0.74;
+    r.inclination = 63.4;
+    r.right_ascension = 225.0;
+    r.argument_of_perigee = 270.0;
+    r.mean_anomaly = 5.0;
     return r;
 }
 

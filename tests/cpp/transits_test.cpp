@@ -23,19 +23,7 @@ namespace {
 
 Predictor iss() { return *Predictor::from_elements(fixtures::iss_elements()); }
 
-// A Molniya orbit whose passes over some sites climb to two peaks around apogee.
-Predictor molniya() {
-    sgp4::ElementRecord r;
-    r.norad_id = 1;
-    r.epoch = *Instant::from_civil(2020, 7, 12, 12, 0, 0, 0);
-    r.mean_motion = 2.006;
-    r.eccentricity = 0.74;
-    r.inclination = 63.4;
-    r.right_ascension = 225.0;
-    r.argument_of_perigee = 270.0;
-    r.mean_anomaly = 5.0;
-    return *Predictor::from_elements(r);
-}
+Predictor molniya() { return *Predictor::from_elements(fixtures::molniya_elements()); }
 
 struct Span {
     Instant start, end;

@@ -2,9 +2,9 @@
 // publishes every class of the registry as an attribute and in __all__.
 #include <Python.h>
 
-#include "binding/cache.hpp"
-#include "binding/errors.hpp"
-#include "binding/ref.hpp"
+#include "binding/support/cache.hpp"
+#include "binding/support/errors.hpp"
+#include "binding/support/ref.hpp"
 #include "binding/registry.hpp"
 
 namespace orbweave::py {

@@ -2,19 +2,18 @@
 
 #include <array>
 
-#include "binding/apsis.hpp"
-#include "binding/elements.hpp"
-#include "binding/illumination.hpp"
-#include "binding/iterators.hpp"
-#include "binding/observation.hpp"
-#include "binding/predictor.hpp"
-#include "binding/refinement.hpp"
-#include "binding/tle.hpp"
-#include "binding/transit.hpp"
-#include "binding/vectors.hpp"
-#include "binding/window.hpp"
+#include "binding/classes.hpp"
 
 namespace orbweave::py {
+
+namespace {
+
+template <class V>
+constexpr ClassEntry entry() {
+    return {PyClass<V>::name, &type_of<V>};
+}
+
+}  // namespace
 
 std::span<const ClassEntry> class_registry() {
     // Final order: Classification, Elements, Tle, LatLon, GeodeticPoint, Vec3,
@@ -23,32 +22,32 @@ std::span<const ClassEntry> class_registry() {
     // Illumination, FillRule, Polygon, Rectangle, Circle, Coverage, AoiWindow,
     // Predictor, PredictionIter, ApsisIter, IlluminationIter, TransitIter,
     // ObservationIter, GroundTrackIter, AoiIter, Refinement.
-    static const std::array entries{
-        ClassEntry{"Classification", &classification_type},
-        ClassEntry{"Elements", &elements_type},
-        ClassEntry{"Tle", &tle_type},
-        ClassEntry{"GeodeticPoint", &geodetic_point_type},
-        ClassEntry{"Vec3", &vec3_type},
-        ClassEntry{"StateVectorTeme", &state_vector_teme_type},
-        ClassEntry{"StateVectorEcef", &state_vector_ecef_type},
-        ClassEntry{"StateVectorEnu", &state_vector_enu_type},
-        ClassEntry{"StateVectorLvlh", &state_vector_lvlh_type},
-        ClassEntry{"Interval", &interval_type},
-        ClassEntry{"Observation", &observation_type},
-        ClassEntry{"Pointing", &pointing_type},
-        ClassEntry{"Transit", &transit_type},
-        ClassEntry{"ApsisEvent", &apsis_event_type},
-        ClassEntry{"Apsis", &apsis_type},
-        ClassEntry{"IlluminationState", &illumination_state_type},
-        ClassEntry{"Illumination", &illumination_type},
-        ClassEntry{"Predictor", &predictor_type},
-        ClassEntry{"PredictionIter", &prediction_iter_type},
-        ClassEntry{"ApsisIter", &apsis_iter_type},
-        ClassEntry{"IlluminationIter", &illumination_iter_type},
-        ClassEntry{"TransitIter", &transit_iter_type},
-        ClassEntry{"ObservationIter", &observation_iter_type},
-        ClassEntry{"GroundTrackIter", &ground_track_iter_type},
-        ClassEntry{"Refinement", &refinement_type},
+    static constexpr std::array entries{
+        entry<sgp4::Classification>(),
+        entry<sgp4::ElementRecord>(),
+        entry<TleText>(),
+        entry<frames::Geodetic>(),
+        entry<Vec3>(),
+        entry<FramedState<Frame::Teme>>(),
+        entry<FramedState<Frame::Ecef>>(),
+        entry<FramedState<Frame::Enu>>(),
+        entry<FramedState<Frame::Lvlh>>(),
+        entry<time::Span>(),
+        entry<Observation>(),
+        entry<Pointing>(),
+        entry<searches::Transit>(),
+        entry<searches::ApsisKind>(),
+        entry<searches::Apsis>(),
+        entry<searches::IlluminationState>(),
+        entry<searches::Illumination>(),
+        entry<Predictor>(),
+        entry<SampledIter<Sampled::States>>(),
+        entry<searches::ApsisSearch>(),
+        entry<searches::IlluminationSearch>(),
+        entry<searches::TransitSearch>(),
+        entry<SampledIter<Sampled::Observations>>(),
+        entry<SampledIter<Sampled::GroundTrack>>(),
+        entry<Refinement>(),
     };
     return entries;
 }

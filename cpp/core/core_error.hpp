@@ -5,8 +5,7 @@
 #include <string>
 #include <variant>
 
-#include "core/area_error.hpp"
-#include "core/detect_error.hpp"
+#include "core/layer_errors.hpp"
 #include "sgp4/sgp4.hpp"
 #include "sgp4/tle_reader.hpp"
 

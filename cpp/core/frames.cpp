@@ -72,16 +72,23 @@ Geodetic ecef_to_geodetic(const Vec3& r) {
             (k + kWgs84E2 - 1.0) / k * l};
 }
 
-StateVector ecef_to_enu(const StateVector& ecef, const Geodetic& observer) {
-    const double phi = observer.latitude_deg * kRadiansPerDegree;
-    const double lambda = observer.longitude_deg * kRadiansPerDegree;
-    const double sp = std::sin(phi), cp = std::cos(phi), sl = std::sin(lambda), cl = std::cos(lambda);
+EnuFrame::EnuFrame(const Geodetic& observer)
+    : origin_(geodetic_to_ecef(observer)),
+      sin_lat_(std::sin(observer.latitude_deg * kRadiansPerDegree)),
+      cos_lat_(std::cos(observer.latitude_deg * kRadiansPerDegree)),
+      sin_lon_(std::sin(observer.longitude_deg * kRadiansPerDegree)),
+      cos_lon_(std::cos(observer.longitude_deg * kRadiansPerDegree)) {}
+
+StateVector EnuFrame::project(const StateVector& ecef) const {
     const auto rotate = [&](const Vec3& d) {
-        return Vec3{-sl * d.x + cl * d.y, -sp * cl * d.x - sp * sl * d.y + cp * d.z,
-                    cp * cl * d.x + cp * sl * d.y + sp * d.z};
+        return Vec3{-sin_lon_ * d.x + cos_lon_ * d.y,
+                    -sin_lat_ * cos_lon_ * d.x - sin_lat_ * sin_lon_ * d.y + cos_lat_ * d.z,
+                    cos_lat_ * cos_lon_ * d.x + cos_lat_ * sin_lon_ * d.y + sin_lat_ * d.z};
     };
-    return {rotate(minus(ecef.position, geodetic_to_ecef(observer))), rotate(ecef.velocity)};
+    return {rotate(minus(ecef.position, origin_)), rotate(ecef.velocity)};
 }
+
+StateVector ecef_to_enu(const StateVector& ecef, const Geodetic& observer) { return EnuFrame(observer).project(ecef); }
 
 StateVector teme_to_lvlh(const StateVector& satellite, const StateVector& target) {
     const Vec3& r = satellite.position;

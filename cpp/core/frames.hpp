@@ -32,6 +32,18 @@ Vec3 geodetic_to_ecef(const Geodetic& point);
 // Closed form (Vermeille), no iteration.
 Geodetic ecef_to_geodetic(const Vec3& position);
 
+// A ground observer's East-North-Up axes, set up once for many states.
+class EnuFrame {
+public:
+    explicit EnuFrame(const Geodetic& observer);
+    // An Earth-fixed state relative to the observer, who is at rest in ECEF.
+    StateVector project(const StateVector& ecef) const;
+
+private:
+    Vec3 origin_;
+    double sin_lat_, cos_lat_, sin_lon_, cos_lon_;
+};
+
 // Relative to a ground observer at rest in ECEF.
 StateVector ecef_to_enu(const StateVector& ecef, const Geodetic& observer);
 

@@ -54,14 +54,16 @@ std::expected<StateVector, CoreError> Predictor::propagate(time::Instant t,
     return StateVector{metres(prediction->position_km), metres(prediction->velocity_km_s)};
 }
 
-std::expected<Observation, CoreError> Predictor::observe_at(time::Instant t, const frames::Geodetic& observer) const {
-    const auto teme = propagate(t);
+std::expected<Observation, CoreError> Predictor::observe_at(time::Instant t, const frames::Geodetic& observer,
+                                                            sgp4::ResonanceCheckpoint* checkpoint) const {
+    const auto teme = propagate(t, checkpoint);
     if (!teme) return std::unexpected(teme.error());
     return observation_from_enu(frames::ecef_to_enu(frames::teme_to_ecef(*teme, t), observer));
 }
 
-std::expected<frames::Geodetic, CoreError> Predictor::sub_point(time::Instant t) const {
-    const auto teme = propagate(t);
+std::expected<frames::Geodetic, CoreError> Predictor::sub_point(time::Instant t,
+                                                                sgp4::ResonanceCheckpoint* checkpoint) const {
+    const auto teme = propagate(t, checkpoint);
     if (!teme) return std::unexpected(teme.error());
     return frames::ecef_to_geodetic(frames::teme_to_ecef(*teme, t).position);
 }

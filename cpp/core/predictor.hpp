@@ -8,20 +8,13 @@
 #include "core/core_error.hpp"
 #include "core/frames.hpp"
 #include "core/observation.hpp"
+#include "core/refinement.hpp"
 #include "core/vectors.hpp"
 #include "sgp4/elements.hpp"
 #include "sgp4/sgp4.hpp"
 #include "time/instant.hpp"
 
 namespace orbweave {
-
-// Root-finder settings; the defaults are the library's.
-struct Refinement {
-    double time_tolerance = 0.001;  // seconds
-    uint64_t max_iter = 100;
-
-    bool operator==(const Refinement&) const = default;
-};
 
 class Predictor {
 public:
@@ -38,9 +31,11 @@ public:
 
     // The satellite seen from a ground observer at t (range rate relative to the
     // rotating ground).
-    std::expected<Observation, CoreError> observe_at(time::Instant t, const frames::Geodetic& observer) const;
+    std::expected<Observation, CoreError> observe_at(time::Instant t, const frames::Geodetic& observer,
+                                                     sgp4::ResonanceCheckpoint* checkpoint = nullptr) const;
     // The geodetic point beneath the satellite at t, with its height.
-    std::expected<frames::Geodetic, CoreError> sub_point(time::Instant t) const;
+    std::expected<frames::Geodetic, CoreError> sub_point(time::Instant t,
+                                                         sgp4::ResonanceCheckpoint* checkpoint = nullptr) const;
     // A ground target seen from the satellite at t, on its LVLH axes.
     std::expected<Pointing, CoreError> point_at(time::Instant t, const frames::Geodetic& target) const;
 
@@ -71,6 +66,12 @@ public:
 
     std::expected<StateVector, CoreError> propagate(time::Instant t) const {
         return predictor_.propagate(t, &checkpoint_);
+    }
+    std::expected<Observation, CoreError> observe_at(time::Instant t, const frames::Geodetic& observer) const {
+        return predictor_.observe_at(t, observer, &checkpoint_);
+    }
+    std::expected<frames::Geodetic, CoreError> sub_point(time::Instant t) const {
+        return predictor_.sub_point(t, &checkpoint_);
     }
     const Predictor& predictor() const { return predictor_; }
 

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "core/core_error.hpp"
-#include "core/predictor.hpp"
+#include "core/refinement.hpp"
 #include "detect/root_finder.hpp"
 #include "detect/step_policy.hpp"
 #include "detect/walk.hpp"
@@ -53,7 +53,7 @@ public:
         Cost cost_;
         time::Duration step_ = time::Duration::seconds(60);
         Refinement refinement_;
-        std::optional<ScanInterval> interval_;
+        std::optional<time::Span> interval_;
     };
 
     const Cost& cost() const { return cost_; }

@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "core/core_error.hpp"
-#include "core/predictor.hpp"
+#include "core/refinement.hpp"
 #include "time/instant.hpp"
 
 namespace orbweave::detect {

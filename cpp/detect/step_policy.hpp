@@ -15,11 +15,17 @@
 
 namespace orbweave::detect {
 
+inline constexpr time::Duration kOneSecond = time::Duration::seconds(1);
+
+// A step knob at or below its floor becomes exactly the floor (one second for the
+// scan and walk steps), so that a search always moves on.
+constexpr time::Duration floored(time::Duration step, time::Duration floor = kOneSecond) {
+    return step <= floor ? floor : step;
+}
+
 // A step that is zero or negative would never move the scan on; it becomes one
 // second, as in the fixed-step sampler.
-inline time::Duration advancing_step(time::Duration step) {
-    return step.is_positive() ? step : time::Duration::seconds(1);
-}
+inline time::Duration advancing_step(time::Duration step) { return step.is_positive() ? step : kOneSecond; }
 
 // What the scan learns from one sample: the cost and, when the cost function can
 // tell, how long the cost is certain to stay negative after it.

@@ -6,11 +6,6 @@
 
 namespace orbweave::detect {
 
-time::Duration floored_walk_step(time::Duration walk_step) {
-    const time::Duration one_second = time::Duration::seconds(1);
-    return walk_step <= one_second ? one_second : walk_step;
-}
-
 std::optional<time::Instant> walk_limit(time::Instant from, time::Duration span, time::Duration step) {
     if (const auto limit = from.checked_add(span)) return limit;
     if (span.is_positive() == step.is_positive()) return std::nullopt;

@@ -8,35 +8,23 @@
 #include <string_view>
 
 #include "core/core_error.hpp"
-#include "core/predictor.hpp"
+#include "core/refinement.hpp"
 #include "detect/root_finder.hpp"
 #include "detect/step_policy.hpp"
 #include "time/duration.hpp"
 #include "time/instant.hpp"
+#include "time/span.hpp"
 
 namespace orbweave::detect {
 
 enum class WindowKind { Positive, Gap };
 
-// A half-open stretch [start, end): inside a window (cost not negative) or a gap
-// between two windows.
-struct Window {
-    time::Instant start;
-    time::Instant end;
+// A stretch inside a window (cost not negative) or a gap between two windows.
+struct Window : time::Span {
     WindowKind kind = WindowKind::Positive;
 
     bool operator==(const Window&) const = default;
 };
-
-// The half-open stretch [start, end) that a search scans.
-struct ScanInterval {
-    time::Instant start;
-    time::Instant end;
-};
-
-// Walk steps of one second or less become exactly one second, so a walk always
-// makes progress.
-time::Duration floored_walk_step(time::Duration walk_step);
 
 // Where a walk from `from` with `step` gives up: `from + span`. None when that lies
 // beyond the range of instants in the walking direction (the walk can never reach
@@ -148,7 +136,7 @@ std::expected<DetectedWindow, CoreError> detect_at(time::Instant t, const CostSa
                                                    time::Duration walk_step, time::Duration max_window_duration,
                                                    const Refinement& refinement, const DetectBounds& bounds = {},
                                                    std::optional<double> resume_horizon = std::nullopt) {
-    const time::Duration step = floored_walk_step(walk_step);
+    const time::Duration step = floored(walk_step);
     const auto start = walk(
         {t, at_t, -step, walk_limit(t, -max_window_duration, -step), bounds.start, t, max_window_duration},
         refinement, cost);
@@ -159,7 +147,7 @@ std::expected<DetectedWindow, CoreError> detect_at(time::Instant t, const CostSa
          resume_horizon},
         refinement, cost);
     if (!end) return std::unexpected(end.error());
-    return DetectedWindow{{window_start, end->crossing, WindowKind::Positive}, end->first_negative,
+    return DetectedWindow{{{window_start, end->crossing}, WindowKind::Positive}, end->first_negative,
                           end->at_first_negative};
 }
 

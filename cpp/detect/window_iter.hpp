@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "core/core_error.hpp"
-#include "core/predictor.hpp"
+#include "core/refinement.hpp"
 #include "detect/root_finder.hpp"
 #include "detect/step_policy.hpp"
 #include "detect/walk.hpp"
@@ -29,7 +29,7 @@ struct WindowConfig {
     bool report_gaps = false;           // also yield the gaps between windows
     bool skip_leading_partial = true;   // drop a window already open at the start
     bool clamp_to_interval = false;     // cut windows at the interval's ends
-    std::optional<ScanInterval> interval;
+    std::optional<time::Span> interval;
 };
 
 template <CostFunction Cost, StepRule Step = FixedStep>
@@ -39,7 +39,7 @@ public:
     public:
         Builder(WindowConfig<Step> config, Cost cost) : config_(std::move(config)), cost_(std::move(cost)) {}
         Builder& interval(time::Instant start, time::Instant end) {
-            config_.interval = ScanInterval{start, end};
+            config_.interval = time::Span{start, end};
             return *this;
         }
         std::expected<WindowIter, CoreError> build() const {
@@ -89,10 +89,10 @@ private:
     using Item = std::expected<std::optional<Window>, CoreError>;
 
     WindowIter(WindowConfig<Step> config, Cost cost) : config_(std::move(config)), cost_(std::move(cost)) {
-        config_.walk_step = floored_walk_step(config_.walk_step);
+        config_.walk_step = floored(config_.walk_step);
     }
 
-    const ScanInterval& interval() const { return *config_.interval; }
+    const time::Span& interval() const { return *config_.interval; }
 
     DetectBounds bounds() const {
         if (!config_.clamp_to_interval) return {};
@@ -157,7 +157,7 @@ private:
         const std::optional<time::Instant> previous_end = std::exchange(last_end_, found->window.end);
         if (!previous_end || !config_.report_gaps) return std::optional<Window>(found->window);
         pending_ = found->window;
-        return std::optional<Window>(Window{*previous_end, found->window.start, WindowKind::Gap});
+        return std::optional<Window>(Window{{*previous_end, found->window.start}, WindowKind::Gap});
     }
 
     Item done() {
@@ -183,23 +183,36 @@ private:
         }
         if (sample->value < 0.0) {
             if (!config_.report_gaps) return done();
-            return std::optional<Window>(Window{*last_end_, end, WindowKind::Gap});
+            return std::optional<Window>(Window{{*last_end_, end}, WindowKind::Gap});
         }
         Item item = open_window(end, *sample);
         if (!item) phase_ = Phase::Done;
         return item;
     }
 
+    // State, and what changes it:
+    //
+    //   event                          phase      cursor  last_sample  last_end  resume  promised  pending
+    //   a negative scan sample         Scanning   t       t            t if none  -       its bound  -
+    //   a window opens at t            Scanning   t       -            its end   walk's   0        gap mode
+    //   (gap mode: the gap is yielded and the window held)                                         window
+    //   the held window is yielded     Scanning   -       -            -         -        -        cleared
+    //   the scan resumes               Scanning   resume  resume's     -         cleared  its bound -
+    //   the next instant reaches end   Finishing  -       -            -         -        -        -
+    //   Finish yields its last item    Done       -       -            -         -        -        cleared
+    //
+    // A step moves the cursor on and uses up that much of the promise. Once Done,
+    // every call returns the end.
     WindowConfig<Step> config_;
     Cost cost_;
     Phase phase_ = Phase::Scanning;
-    std::optional<time::Instant> cursor_;
-    std::optional<LastSample> last_sample_;
-    std::optional<time::Instant> last_end_;
-    std::optional<LastSample> resume_;  // where the scan resumes, with the walk's sample there
-    double promised_ = 0.0;  // seconds from the cursor during which the cost stays negative
-    std::optional<Window> pending_;
-    bool finish_done_ = false;
+    std::optional<time::Instant> cursor_;      // the last scan sample
+    std::optional<LastSample> last_sample_;    // the last negative one, which the step rule reads
+    std::optional<time::Instant> last_end_;    // the last window's end, or the first negative sample
+    std::optional<LastSample> resume_;         // where the scan resumes, with the walk's sample there
+    double promised_ = 0.0;                    // seconds from the cursor the cost stays negative
+    std::optional<Window> pending_;            // gap mode: the window after the gap just yielded
+    bool finish_done_ = false;                 // the sample at the interval end has been taken
 };
 
 template <StepRule Step, CostFunction Cost>

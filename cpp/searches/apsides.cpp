@@ -14,15 +14,15 @@ std::expected<detect::CostSample, CoreError> RadialCost::operator()(time::Instan
     if (!state) return std::unexpected(state.error());
     const Vec3& r = state->position;
     const Vec3& v = state->velocity;
-    return detect::CostSample{r.x * v.x + r.y * v.y + r.z * v.z, std::nullopt};
+    return detect::CostSample{dot(r, v), std::nullopt};
 }
 
-std::expected<ApsisSearch, CoreError> ApsisSearch::over(const Predictor& predictor, time::Instant start,
-                                                        time::Instant end, time::Duration step) {
+std::expected<ApsisSearch, CoreError> ApsisSearch::over(const Predictor& predictor, const time::Span& interval,
+                                                        const ApsisSettings& settings) {
     auto events = detect::event_iter(RadialCost(predictor))
-                      .step(step)
+                      .step(detect::floored(settings.step))
                       .refinement(predictor.refinement())
-                      .interval(start, end)
+                      .interval(interval.start, interval.end)
                       .build();
     if (!events) return std::unexpected(events.error());
     return ApsisSearch(std::move(*events));
@@ -37,7 +37,7 @@ std::expected<std::optional<Apsis>, CoreError> ApsisSearch::next() {
     if (!state) return std::unexpected(state.error());
     const Vec3& r = state->position;
     const Apsis apsis{t, (*event)->rising ? ApsisKind::Perigee : ApsisKind::Apogee,
-                      std::sqrt(r.x * r.x + r.y * r.y + r.z * r.z) - frames::kWgs84A};
+                      norm(r) - frames::kWgs84A};
     trace::debug("orbweave::apsides", "apsis detected", [&](auto emit) {
         emit({{"event", apsis.event == ApsisKind::Perigee ? "Perigee" : "Apogee"},
               {"time", time::instant_text(apsis.time)},

@@ -6,6 +6,7 @@
 
 #include "core/core_error.hpp"
 #include "core/predictor.hpp"
+#include "time/span.hpp"
 #include "detect/event_iter.hpp"
 
 namespace orbweave::searches {
@@ -31,11 +32,17 @@ struct Apsis {
     bool operator==(const Apsis&) const = default;
 };
 
+// The scan step of an apsis search, raised to one second when at or below it.
+struct ApsisSettings {
+    time::Duration step = time::Duration::seconds(60);
+};
+
+// Apogees and perigees within an interval, one per call, each traced as "apsis
+// detected".
 class ApsisSearch {
 public:
-    // `step` is used as given (callers apply the 1 s floor).
-    static std::expected<ApsisSearch, CoreError> over(const Predictor& predictor, time::Instant start,
-                                                      time::Instant end, time::Duration step);
+    static std::expected<ApsisSearch, CoreError> over(const Predictor& predictor, const time::Span& interval,
+                                                      const ApsisSettings& settings = {});
     // The next apsis, nullopt at the end of the interval, or an error (the scan
     // continues after it on the next call).
     std::expected<std::optional<Apsis>, CoreError> next();

@@ -33,9 +33,8 @@ std::expected<detect::CostSample, CoreError> ShadowCost::operator()(time::Instan
     if (!state) return std::unexpected(state.error());
     const Vec3& r = state->position;
     const Vec3 sun = sun_position(t);
-    const double sun_length = std::sqrt(sun.x * sun.x + sun.y * sun.y + sun.z * sun.z);
-    const double p = (r.x * sun.x + r.y * sun.y + r.z * sun.z) / sun_length;
-    const double r2 = r.x * r.x + r.y * r.y + r.z * r.z;
+    const double p = dot(r, sun) / norm(sun);
+    const double r2 = dot(r, r);
     const double d = p < 0.0 ? std::sqrt(std::max(r2 - p * p, 0.0)) : std::sqrt(r2);
     return detect::CostSample{kUmbraRadiusMetres - d, std::nullopt};
 }
@@ -46,12 +45,39 @@ std::expected<IlluminationState, CoreError> illumination_state(const Predictor& 
     return sample->value < 0.0 ? IlluminationState::Sunlit : IlluminationState::Eclipse;
 }
 
-void trace_illumination(IlluminationState state, time::Instant start, time::Instant end) {
+void trace_illumination(const Illumination& window) {
     trace::debug("orbweave::illumination", "illumination window", [&](auto emit) {
-        emit({{"state", state == IlluminationState::Sunlit ? "Sunlit" : "Eclipse"},
-              {"start", time::instant_text(start)},
-              {"end", time::instant_text(end)}});
+        emit({{"state", window.state == IlluminationState::Sunlit ? "Sunlit" : "Eclipse"},
+              {"start", time::instant_text(window.start)},
+              {"end", time::instant_text(window.end)}});
     });
+}
+
+std::expected<IlluminationSearch, CoreError> IlluminationSearch::over(const Predictor& predictor,
+                                                                      const time::Span& interval,
+                                                                      const IlluminationSettings& settings) {
+    detect::WindowConfig<detect::FixedStep> config;
+    config.step_policy.step = detect::floored(settings.step);
+    config.refinement = predictor.refinement();
+    config.walk_step = settings.walk_step;
+    config.max_window_duration = settings.max_window_duration;
+    config.report_gaps = true;
+    config.skip_leading_partial = false;
+    config.clamp_to_interval = true;
+    auto windows = detect::window_iter(config, ShadowCost(predictor)).interval(interval.start, interval.end).build();
+    if (!windows) return std::unexpected(windows.error());
+    return IlluminationSearch(std::move(*windows));
+}
+
+std::expected<std::optional<Illumination>, CoreError> IlluminationSearch::next() {
+    const auto window = windows_.next();
+    if (!window) return std::unexpected(window.error());
+    if (!*window) return std::optional<Illumination>();
+    // Eclipses are the search's windows, sunlit stretches its gaps.
+    const Illumination found{
+        **window, (*window)->kind == detect::WindowKind::Positive ? IlluminationState::Eclipse : IlluminationState::Sunlit};
+    trace_illumination(found);
+    return found;
 }
 
 }  // namespace orbweave::searches

@@ -5,6 +5,8 @@
 
 #include "core/core_error.hpp"
 #include "core/predictor.hpp"
+#include "detect/window_iter.hpp"
+#include "time/span.hpp"
 #include "detect/root_finder.hpp"
 
 namespace orbweave::searches {
@@ -27,6 +29,35 @@ enum class IlluminationState : uint8_t { Sunlit = 0, Eclipse = 1 };
 
 std::expected<IlluminationState, CoreError> illumination_state(const Predictor& predictor, time::Instant t);
 
-void trace_illumination(IlluminationState state, time::Instant start, time::Instant end);
+// A stretch of constant illumination.
+struct Illumination : time::Span {
+    IlluminationState state = IlluminationState::Sunlit;
+
+    bool operator==(const Illumination&) const = default;
+};
+
+// The knobs of an illumination search, with the library's defaults. A step at or
+// below one second becomes one second.
+struct IlluminationSettings {
+    time::Duration step = time::Duration::seconds(60);
+    time::Duration walk_step = time::Duration::seconds(30);
+    time::Duration max_window_duration = time::Duration::seconds(3600);  // eclipses only
+};
+
+// Sunlit and eclipse windows tiling an interval, one per call, each traced as
+// "illumination window".
+class IlluminationSearch {
+public:
+    static std::expected<IlluminationSearch, CoreError> over(const Predictor& predictor, const time::Span& interval,
+                                                             const IlluminationSettings& settings = {});
+    std::expected<std::optional<Illumination>, CoreError> next();
+
+private:
+    using Windows = detect::WindowIter<ShadowCost, detect::FixedStep>;
+    explicit IlluminationSearch(Windows windows) : windows_(std::move(windows)) {}
+    Windows windows_;
+};
+
+void trace_illumination(const Illumination& window);
 
 }  // namespace orbweave::searches

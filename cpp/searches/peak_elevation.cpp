@@ -17,9 +17,10 @@ std::expected<detect::CostSample, CoreError> ElevationRateCost::operator()(time:
 }
 
 std::expected<Peak, CoreError> max_elevation(const Predictor& predictor, const frames::Geodetic& observer,
-                                             time::Instant start, time::Instant end, time::Duration scan_step) {
+                                             const time::Span& interval, const PeakSettings& settings) {
+    const time::Instant start = interval.start, end = interval.end;
     auto events = detect::event_iter(ElevationRateCost(predictor, observer))
-                      .step(scan_step)
+                      .step(detect::floored(settings.scan_step))
                       .refinement(predictor.refinement())
                       .interval(start, end)
                       .build();

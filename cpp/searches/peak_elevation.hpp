@@ -8,6 +8,7 @@
 #include "core/predictor.hpp"
 #include "detect/root_finder.hpp"
 #include "searches/transits.hpp"
+#include "time/span.hpp"
 
 namespace orbweave::searches {
 
@@ -26,8 +27,13 @@ struct Peak {
     Observation observation;
 };
 
-// `scan_step` is used as given (callers apply the 1 s floor).
+// The scan step of the peak search, raised to one second when at or below it.
+struct PeakSettings {
+    time::Duration scan_step = time::Duration::seconds(10);
+};
+
+// The highest observation within the interval, traced as "peak elevation found".
 std::expected<Peak, CoreError> max_elevation(const Predictor& predictor, const frames::Geodetic& observer,
-                                             time::Instant start, time::Instant end, time::Duration scan_step);
+                                             const time::Span& interval, const PeakSettings& settings = {});
 
 }  // namespace orbweave::searches

@@ -15,12 +15,7 @@ constexpr double kRateGuardMetres = 1e-12;
 }  // namespace
 
 ObserverView::ObserverView(Predictor predictor, const frames::Geodetic& observer)
-    : propagator_(std::move(predictor)),
-      observer_ecef_(frames::geodetic_to_ecef(observer)),
-      sin_lat_(std::sin(observer.latitude_deg * frames::kRadiansPerDegree)),
-      cos_lat_(std::cos(observer.latitude_deg * frames::kRadiansPerDegree)),
-      sin_lon_(std::sin(observer.longitude_deg * frames::kRadiansPerDegree)),
-      cos_lon_(std::cos(observer.longitude_deg * frames::kRadiansPerDegree)) {}
+    : propagator_(std::move(predictor)), enu_(observer) {}
 
 std::expected<ObserverView::Elevation, CoreError> ObserverView::elevation(time::Instant t) const {
     const auto teme = propagator_.propagate(t);
@@ -29,17 +24,9 @@ std::expected<ObserverView::Elevation, CoreError> ObserverView::elevation(time::
 }
 
 ObserverView::Elevation ObserverView::elevation(const StateVector& ecef) const {
-    const Vec3 d = minus(ecef.position, observer_ecef_);
-    const Vec3& v = ecef.velocity;  // the observer is at rest in ECEF
-    const auto east = [&](const Vec3& a) { return -sin_lon_ * a.x + cos_lon_ * a.y; };
-    const auto north = [&](const Vec3& a) {
-        return -sin_lat_ * cos_lon_ * a.x - sin_lat_ * sin_lon_ * a.y + cos_lat_ * a.z;
-    };
-    const auto up = [&](const Vec3& a) {
-        return cos_lat_ * cos_lon_ * a.x + cos_lat_ * sin_lon_ * a.y + sin_lat_ * a.z;
-    };
-    const double e = east(d), n = north(d), u = up(d);
-    const double de = east(v), dn = north(v), du = up(v);
+    const StateVector enu = enu_.project(ecef);
+    const double e = enu.position.x, n = enu.position.y, u = enu.position.z;
+    const double de = enu.velocity.x, dn = enu.velocity.y, du = enu.velocity.z;
     const double rho = std::sqrt(e * e + n * n);
     const double rate =
         rho > kRateGuardMetres ? (rho * rho * du - u * (e * de + n * dn)) / ((rho * rho + u * u) * rho) : 0.0;
@@ -71,10 +58,59 @@ std::expected<detect::ScanSample, CoreError> ElevationCost::scan(time::Instant t
     return detect::ScanSample{cost, bound_.seconds_below(r, inertial, horizon)};
 }
 
-void trace_transit(time::Instant aos, time::Instant los) {
+void trace_transit(const Transit& transit) {
     trace::debug("orbweave::transits", "transit detected", [&](auto emit) {
-        emit({{"aos", time::instant_text(aos)}, {"los", time::instant_text(los)}});
+        emit({{"aos", time::instant_text(transit.start)}, {"los", time::instant_text(transit.end)}});
     });
+}
+
+namespace {
+
+// A found pass, traced.
+std::optional<Transit> traced(const time::Span& span) {
+    const Transit transit{span};
+    trace_transit(transit);
+    return transit;
+}
+
+}  // namespace
+
+std::expected<TransitSearch, CoreError> TransitSearch::over(const Predictor& predictor,
+                                                            const frames::Geodetic& observer,
+                                                            double min_elevation_deg, const time::Span& interval,
+                                                            const TransitSettings& settings) {
+    detect::WindowConfig<detect::AdaptiveStep> config;
+    config.step_policy = {detect::floored(settings.min_step), detect::floored(settings.max_step)};
+    config.refinement = predictor.refinement();
+    config.walk_step = settings.walk_step;
+    config.max_window_duration = settings.max_transit_duration;
+    config.report_gaps = false;
+    config.skip_leading_partial = settings.skip_leading_partial;
+    config.clamp_to_interval = settings.clamp_to_interval;
+    auto windows = detect::window_iter(config, ElevationCost(predictor, observer, min_elevation_deg))
+                       .interval(interval.start, interval.end)
+                       .build();
+    if (!windows) return std::unexpected(windows.error());
+    return TransitSearch(std::move(*windows));
+}
+
+std::expected<std::optional<Transit>, CoreError> TransitSearch::next() {
+    const auto window = windows_.next();
+    if (!window) return std::unexpected(window.error());
+    if (!*window) return std::optional<Transit>();
+    return traced(**window);
+}
+
+std::expected<std::optional<Transit>, CoreError> detect_transit(const Predictor& predictor, time::Instant t,
+                                                                 const frames::Geodetic& observer,
+                                                                 double min_elevation_deg,
+                                                                 const TransitSettings& settings) {
+    const auto window =
+        detect::detect_window_at(t, ElevationCost(predictor, observer, min_elevation_deg), settings.walk_step,
+                                 settings.max_transit_duration, predictor.refinement());
+    if (!window) return std::unexpected(window.error());
+    if (!*window) return std::optional<Transit>();
+    return traced(**window);
 }
 
 }  // namespace orbweave::searches

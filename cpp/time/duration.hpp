@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "util/panic.hpp"
+
 namespace orbweave::time {
 
 inline constexpr int64_t kNanosPerSecond = 1'000'000'000;
@@ -28,8 +30,15 @@ public:
     static constexpr Duration min() { return -max(); }
 
     // Whole seconds / milliseconds; an internal fault outside the duration range.
-    static Duration seconds(int64_t s);
-    static Duration milliseconds(int64_t ms);
+    static constexpr Duration seconds(int64_t s) {
+        if (s > kMaxMillis / 1000 || s < -(kMaxMillis / 1000)) panic("TimeDelta::seconds out of bounds");
+        return from_parts(s, 0);
+    }
+    static constexpr Duration milliseconds(int64_t ms) {
+        // Every int64 but INT64_MIN lies within +-(2^63 - 1) ms.
+        if (ms == INT64_MIN) panic("TimeDelta::milliseconds out of bounds");
+        return from_parts(ms / 1000, (ms % 1000) * 1'000'000);
+    }
     // Nanosecond count (every int64 fits the range).
     static constexpr Duration nanoseconds(int64_t ns) { return from_parts(0, ns); }
 

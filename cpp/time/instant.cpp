@@ -9,7 +9,6 @@ namespace orbweave::time {
 namespace {
 
 // Largest |seconds| of a duration: (2^63 - 1) milliseconds.
-constexpr int64_t kMaxDurationSeconds = INT64_MAX / 1000;
 
 bool day_in_range(int64_t days) { return days >= kMinDay && days <= kMaxDay; }
 
@@ -26,17 +25,6 @@ std::optional<Instant> from_unix_parts(int64_t seconds, uint32_t nanos) {
 }
 
 }  // namespace
-
-Duration Duration::seconds(int64_t s) {
-    if (s > kMaxDurationSeconds || s < -kMaxDurationSeconds) panic("TimeDelta::seconds out of bounds");
-    return from_parts(s, 0);
-}
-
-Duration Duration::milliseconds(int64_t ms) {
-    // Every int64 but INT64_MIN lies within +-(2^63 - 1) ms.
-    if (ms == INT64_MIN) panic("TimeDelta::milliseconds out of bounds");
-    return from_parts(ms / 1000, (ms % 1000) * 1'000'000);
-}
 
 std::optional<Instant> Instant::from_civil(int64_t year, unsigned month, unsigned day, unsigned hour,
                                            unsigned minute, unsigned second, uint32_t nanosecond) {

@@ -1,6 +1,7 @@
 #pragma once
 // SipHash (Aumasson and Bernstein). Value hashes use SipHash-1-3 with a zero key,
-// so a value hashes alike in every process.
+// so a value hashes alike in every process. Written here (a few dozen lines)
+// because the values' hashes are fixed to exactly this function and key.
 #include <bit>
 #include <cstddef>
 #include <cstdint>

@@ -25,16 +25,14 @@ Predictor iss() { return *Predictor::from_elements(fixtures::iss_elements()); }
 
 Predictor molniya() { return *Predictor::from_elements(fixtures::molniya_elements()); }
 
-struct Span {
-    Instant start, end;
-};
-
-std::vector<Span> pass_search(const searches::ElevationCost& cost, Instant start, Instant end) {
-    detect::WindowConfig<detect::AdaptiveStep> config;
-    config.max_window_duration = Duration::seconds(86400);
-    auto search = *detect::window_iter(config, cost).interval(start, end).build();
-    std::vector<Span> found;
-    while (auto item = *search.next()) found.push_back({item->start, item->end});
+// Every pass over a day through the search's own surface, with windows of up to a day.
+std::vector<searches::Transit> passes(const Predictor& predictor, const frames::Geodetic& observer, double mask,
+                                      Instant start, Instant end) {
+    searches::TransitSettings settings;
+    settings.max_transit_duration = Duration::seconds(86400);
+    auto search = *searches::TransitSearch::over(predictor, observer, mask, {start, end}, settings);
+    std::vector<searches::Transit> found;
+    while (auto transit = *search.next()) found.push_back(*transit);
     return found;
 }
 
@@ -70,8 +68,8 @@ TEST(ElevationCost, MaskShiftsTheValue) {
 TEST(ElevationCost, TransitEventCarriesAosAndLos) {
     g_fields.clear();
     trace::install_sink(&record);
-    searches::trace_transit(*Instant::from_civil(2024, 5, 1, 10, 0, 0, 0),
-                            *Instant::from_civil(2024, 5, 1, 10, 5, 0, 500'000'000));
+    searches::trace_transit({{*Instant::from_civil(2024, 5, 1, 10, 0, 0, 0),
+                              *Instant::from_civil(2024, 5, 1, 10, 5, 0, 500'000'000)}});
     trace::install_sink(nullptr);
     EXPECT_EQ(g_fields, (std::vector<std::string>{"orbweave::transits|transit detected",
                                                   "aos=2024-05-01 10:00:00 UTC", "los=2024-05-01 10:05:00.500 UTC"}));
@@ -133,8 +131,8 @@ TEST_P(PassScanAtPeaks, FindsAPassThatJustClearsTheMask) {
         // A peak barely above a neighbouring dip merges with the next one first.
         if (duration_at(low) > GetParam().seconds + 1.0) continue;
         ASSERT_GT(duration_at(low), GetParam().seconds - 0.5);
-        const std::vector<Span> found = pass_search(searches::ElevationCost(predictor, observer, low), start, end);
-        EXPECT_TRUE(std::any_of(found.begin(), found.end(), [&](const Span& w) { return w.start <= peak && peak <= w.end; }))
+        const auto found = passes(predictor, observer, low, start, end);
+        EXPECT_TRUE(std::any_of(found.begin(), found.end(), [&](const auto& w) { return w.start <= peak && peak <= w.end; }))
             << "the pass peaking at " << time::instant_text(peak) << " at a mask of " << low;
         ++checked;
     }
@@ -149,3 +147,22 @@ INSTANTIATE_TEST_SUITE_P(
                     PeakCase{"MolniyaTwoPeaks", molniya, {40.0, 90.0, 0.0}, 300.0, 3},
                     PeakCase{"MolniyaShallowDip", molniya, {55.0, 150.0, 0.0}, 300.0, 3}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(IlluminationSearch, WindowsTileTheIntervalAndAlternate) {
+    const Predictor predictor = iss();
+    const time::Span day{predictor.epoch(), predictor.epoch() + Duration::seconds(86400)};
+    auto search = *searches::IlluminationSearch::over(predictor, day);
+    std::vector<searches::Illumination> windows;
+    while (auto window = *search.next()) windows.push_back(*window);
+    ASSERT_GT(windows.size(), 20u);
+    EXPECT_EQ(windows.front().start, day.start);
+    EXPECT_EQ(windows.back().end, day.end);
+    for (size_t i = 0; i < windows.size(); ++i) {
+        // Half a second inside each window the satellite is in that window's state.
+        const Instant inside = windows[i].start + Duration::milliseconds(500);
+        EXPECT_EQ(*searches::illumination_state(predictor, inside), windows[i].state) << i;
+        if (i == 0) continue;
+        EXPECT_EQ(windows[i].start, windows[i - 1].end) << i;
+        EXPECT_NE(windows[i].state, windows[i - 1].state) << i;
+    }
+}

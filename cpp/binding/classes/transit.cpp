@@ -1,0 +1,26 @@
+// Transit: one pass, from acquisition (start) to loss of signal (end).
+#include "binding/classes.hpp"
+#include "binding/support/window_protocol.hpp"
+#include "util/number_text.hpp"
+
+namespace orbweave::py {
+
+namespace {
+
+std::string repr(const searches::Transit& t) {
+    return "Transit(" + span_fields_text(t) +
+           printf_text(", duration=%.1fs)", static_cast<double>(t.duration().whole_milliseconds()) / 1000.0);
+}
+
+}  // namespace
+
+ClassBuilder PyClass<searches::Transit>::define() {
+    ClassDef<searches::Transit> def(
+        "A satellite pass — the window during which the satellite is above the minimum elevation.");
+    with_window_protocol(def, "Acquisition of Signal: when the satellite rises above `min_elevation`.",
+                         "Loss of Signal: when the satellite drops below `min_elevation`.");
+    with_duration_seconds(def, "Duration of the transit in seconds.\n\nDeprecated: use `duration`, which is a `timedelta`.");
+    return def.repr<&repr>();
+}
+
+}  // namespace orbweave::py

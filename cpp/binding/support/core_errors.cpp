@@ -1,0 +1,12 @@
+#include "binding/support/core_errors.hpp"
+
+#include "binding/support/errors.hpp"
+
+namespace orbweave::py {
+
+std::nullptr_t raise_core_error(const CoreError& error) {
+    raise(error.is_input_error() ? PyExc_ValueError : PyExc_RuntimeError, error.text());
+    return nullptr;
+}
+
+}  // namespace orbweave::py

@@ -2,6 +2,7 @@
 // The one error type of the core: every fallible operation returns its result or a
 // CoreError. The Python boundary turns input errors into ValueError and failures of
 // a correctly called computation into RuntimeError.
+#include <expected>
 #include <string>
 #include <variant>
 
@@ -32,6 +33,16 @@ struct CoreError {
     std::string debug_text() const;
     // Whether Python sees it as ValueError (input errors) rather than RuntimeError.
     bool is_input_error() const;
+};
+
+// T for a result that may fail, std::expected<T, CoreError>, and for T itself.
+template <class T>
+struct WithoutError {
+    using Type = T;
+};
+template <class T>
+struct WithoutError<std::expected<T, CoreError>> {
+    using Type = T;
 };
 
 }  // namespace orbweave

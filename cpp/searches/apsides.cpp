@@ -5,6 +5,7 @@
 #include "core/frames.hpp"
 #include "time/text.hpp"
 #include "util/number_text.hpp"
+#include "detect/found.hpp"
 #include "util/trace.hpp"
 
 namespace orbweave::searches {
@@ -29,21 +30,18 @@ std::expected<ApsisSearch, CoreError> ApsisSearch::over(const Predictor& predict
 }
 
 std::expected<std::optional<Apsis>, CoreError> ApsisSearch::next() {
-    const auto event = events_.next();
-    if (!event) return std::unexpected(event.error());
-    if (!*event) return std::optional<Apsis>();
-    const time::Instant t = (*event)->t;
-    const auto state = events_.cost().propagate(t);
-    if (!state) return std::unexpected(state.error());
-    const Vec3& r = state->position;
-    const Apsis apsis{t, (*event)->rising ? ApsisKind::Perigee : ApsisKind::Apogee,
-                      norm(r) - frames::kWgs84A};
-    trace::debug("orbweave::apsides", "apsis detected", [&](auto emit) {
-        emit({{"event", apsis.event == ApsisKind::Perigee ? "Perigee" : "Apogee"},
-              {"time", time::instant_text(apsis.time)},
-              {"altitude_km", shortest_decimal(apsis.altitude / 1000.0)}});
+    return detect::map_found(events_.next(), [this](const detect::Event& event) -> std::expected<Apsis, CoreError> {
+        const auto state = events_.cost().propagate(event.t);
+        if (!state) return std::unexpected(state.error());
+        const Apsis apsis{event.t, event.rising ? ApsisKind::Perigee : ApsisKind::Apogee,
+                          norm(state->position) - frames::kWgs84A};
+        trace::debug("orbweave::apsides", "apsis detected", [&](auto emit) {
+            emit({{"event", apsis.event == ApsisKind::Perigee ? "Perigee" : "Apogee"},
+                  {"time", time::instant_text(apsis.time)},
+                  {"altitude_km", shortest_decimal(apsis.altitude / 1000.0)}});
+        });
+        return apsis;
     });
-    return apsis;
 }
 
 }  // namespace orbweave::searches

@@ -5,6 +5,7 @@
 
 #include "core/frames.hpp"
 #include "time/text.hpp"
+#include "detect/found.hpp"
 #include "util/trace.hpp"
 
 namespace orbweave::searches {
@@ -70,14 +71,13 @@ std::expected<IlluminationSearch, CoreError> IlluminationSearch::over(const Pred
 }
 
 std::expected<std::optional<Illumination>, CoreError> IlluminationSearch::next() {
-    const auto window = windows_.next();
-    if (!window) return std::unexpected(window.error());
-    if (!*window) return std::optional<Illumination>();
-    // Eclipses are the search's windows, sunlit stretches its gaps.
-    const Illumination found{
-        **window, (*window)->kind == detect::WindowKind::Positive ? IlluminationState::Eclipse : IlluminationState::Sunlit};
-    trace_illumination(found);
-    return found;
+    return detect::map_found(windows_.next(), [](const detect::Window& window) {
+        // Eclipses are the search's windows, sunlit stretches its gaps.
+        const Illumination found{window, window.kind == detect::WindowKind::Positive ? IlluminationState::Eclipse
+                                                                                     : IlluminationState::Sunlit};
+        trace_illumination(found);
+        return found;
+    });
 }
 
 }  // namespace orbweave::searches

@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "time/text.hpp"
+#include "detect/found.hpp"
 #include "util/trace.hpp"
 
 namespace orbweave::searches {
@@ -67,7 +68,7 @@ void trace_transit(const Transit& transit) {
 namespace {
 
 // A found pass, traced.
-std::optional<Transit> traced(const time::Span& span) {
+Transit traced(const time::Span& span) {
     const Transit transit{span};
     trace_transit(transit);
     return transit;
@@ -95,22 +96,17 @@ std::expected<TransitSearch, CoreError> TransitSearch::over(const Predictor& pre
 }
 
 std::expected<std::optional<Transit>, CoreError> TransitSearch::next() {
-    const auto window = windows_.next();
-    if (!window) return std::unexpected(window.error());
-    if (!*window) return std::optional<Transit>();
-    return traced(**window);
+    return detect::map_found(windows_.next(), &traced);
 }
 
 std::expected<std::optional<Transit>, CoreError> detect_transit(const Predictor& predictor, time::Instant t,
                                                                  const frames::Geodetic& observer,
                                                                  double min_elevation_deg,
                                                                  const TransitSettings& settings) {
-    const auto window =
-        detect::detect_window_at(t, ElevationCost(predictor, observer, min_elevation_deg), settings.walk_step,
-                                 settings.max_transit_duration, predictor.refinement());
-    if (!window) return std::unexpected(window.error());
-    if (!*window) return std::optional<Transit>();
-    return traced(**window);
+    return detect::map_found(detect::detect_window_at(t, ElevationCost(predictor, observer, min_elevation_deg),
+                                                      settings.walk_step, settings.max_transit_duration,
+                                                      predictor.refinement()),
+                             &traced);
 }
 
 }  // namespace orbweave::searches

@@ -161,15 +161,6 @@ PyObject* call_method(PyObject* self, PyObject* const* args, Py_ssize_t nargs, P
     });
 }
 
-template <class R>
-struct Constructed {
-    using Type = R;
-};
-template <class R>
-struct Constructed<std::expected<R, CoreError>> {
-    using Type = R;
-};
-
 template <class V, FixedString Params, auto Impl>
 PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
@@ -244,7 +235,7 @@ public:
         using Args = typename ImplOf<Impl>::Args;
         static_assert(parse_params(Params.view()).count == std::tuple_size_v<Args>,
                       "the parameter list and the constructor's arguments differ in number");
-        static_assert(std::is_same_v<typename Constructed<typename ImplOf<Impl>::Result>::Type, V>);
+        static_assert(std::is_same_v<typename WithoutError<typename ImplOf<Impl>::Result>::Type, V>);
         ClassBuilder::constructor(std::string(PyClass<V>::name) + "(" + std::string(Params.view()) + ")",
                                   &construct<V, Params, Impl>);
         return *this;

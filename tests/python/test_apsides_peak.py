@@ -5,16 +5,14 @@ import re
 
 import pytest
 
-from orbweave import Apsis, ApsisEvent, ApsisIter, Elements, GeodeticPoint, Interval, Observation, Predictor
+from orbweave import Apsis, ApsisEvent, ApsisIter, GeodeticPoint, Interval, Observation
 
-from conftest import utc
+from conftest import ISS_EPOCH, ISS_FIELDS, iss_predictor
 
-T0 = utc(2020, 7, 12, 1, 19, 7)
-PREDICTOR = Predictor(Elements(
-    norad_id=25544, epoch=T0, mean_motion=15.49560532, eccentricity=0.0001771, inclination=51.6435,
-    right_ascension=225.4004, argument_of_perigee=44.9625, mean_anomaly=5.1087, mean_motion_dot=0.00289036))
+T0 = ISS_EPOCH
+PREDICTOR = iss_predictor()
 OBSERVER = GeodeticPoint(40.0, -75.0, 50.0)
-PERIOD = dt.timedelta(days=1) / 15.49560532
+PERIOD = dt.timedelta(days=1) / ISS_FIELDS["mean_motion"]
 HALF_DAY = Interval(T0, T0 + dt.timedelta(hours=12))
 
 

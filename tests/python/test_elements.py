@@ -9,21 +9,7 @@ import pytest
 
 from orbweave import Classification, Elements, Predictor, Tle
 
-from conftest import UTC, utc
-
-ISS_FIELDS = dict(
-    norad_id=25544, epoch=utc(2020, 7, 12, 1, 19, 7), mean_motion=15.49560532, eccentricity=0.0001771,
-    inclination=51.6435, right_ascension=225.4004, argument_of_perigee=44.9625, mean_anomaly=5.1087,
-    mean_motion_dot=0.00289036,
-)
-
-CELESTRAK = {
-    "OBJECT_NAME": "ISS (ZARYA)", "OBJECT_ID": "1998-067A", "EPOCH": "2020-07-12T01:19:07.199616",
-    "MEAN_MOTION": 15.49560532, "ECCENTRICITY": 0.0001771, "INCLINATION": 51.6435, "RA_OF_ASC_NODE": 225.4004,
-    "ARG_OF_PERICENTER": 44.9625, "MEAN_ANOMALY": 5.1087, "EPHEMERIS_TYPE": 0, "CLASSIFICATION_TYPE": "U",
-    "NORAD_CAT_ID": 25544, "ELEMENT_SET_NO": 999, "REV_AT_EPOCH": 23587, "BSTAR": 0.0049645,
-    "MEAN_MOTION_DOT": 0.00289036, "MEAN_MOTION_DDOT": 0, "CENTER_NAME": "EARTH", "REF_FRAME": "TEME",
-}
+from conftest import ISS_FIELDS, ISS_OMM, ISS_TLE, ISS_TLE_EPOCH, UTC, utc
 
 PROPERTIES = ["object_name", "norad_id", "classification", "international_designator", "epoch", "mean_motion_dot",
               "mean_motion_ddot", "drag_term", "element_set_number", "inclination", "right_ascension",
@@ -138,14 +124,14 @@ class TestElementsConstructor:
     ("Ünïcødé 衛星", '"Ünïcødé 衛星"'),
 ])
 def test_repr_escapes_the_name(name, shown):
-    e = Elements(**{**ISS_FIELDS, "object_name": name, "epoch": utc(2020, 7, 12, 1, 19, 7, 199616)})
+    e = Elements(**{**ISS_FIELDS, "object_name": name, "epoch": ISS_TLE_EPOCH})
     assert repr(e) == f"Elements(norad_id=25544, object_name={shown}, epoch=2020-07-12 01:19:07.199616 UTC)"
 
 
 class TestOmm:
     def test_celestrak_and_space_track_forms_agree(self):
-        as_strings = {k: (str(v) if v is not None else v) for k, v in CELESTRAK.items()}
-        numbers, strings = Elements.from_json(json.dumps(CELESTRAK)), Elements.from_dict(as_strings)
+        as_strings = {k: (str(v) if v is not None else v) for k, v in ISS_OMM.items()}
+        numbers, strings = Elements.from_json(json.dumps(ISS_OMM)), Elements.from_dict(as_strings)
         assert fields(numbers) == fields(strings)
         assert numbers.epoch == utc(2020, 7, 12, 1, 19, 7, 199616)
         assert (numbers.object_name, numbers.international_designator) == ("ISS (ZARYA)", "1998-067A")
@@ -160,7 +146,7 @@ class TestOmm:
         ({"MEAN_MOTION": float("nan")}, "expected value at line 1 column "),
     ])
     def test_from_dict_errors(self, change, message):
-        data = {k: v for k, v in {**CELESTRAK, **change}.items() if v is not None}
+        data = {k: v for k, v in {**ISS_OMM, **change}.items() if v is not None}
         with pytest.raises(ValueError) as info:
             Elements.from_dict(data)
         assert str(info.value).startswith(message)
@@ -168,37 +154,28 @@ class TestOmm:
 
     def test_from_dict_passes_json_errors_through(self):
         with pytest.raises(TypeError, match="not JSON serializable"):
-            Elements.from_dict({**CELESTRAK, "EPOCH": utc(2020, 1, 1)})
+            Elements.from_dict({**ISS_OMM, "EPOCH": utc(2020, 1, 1)})
         with pytest.raises(TypeError, match="keys must be"):
             Elements.from_dict({(1, 2): 3})
 
     def test_object_name_null_or_missing(self):
-        assert Elements.from_dict({**CELESTRAK, "OBJECT_NAME": None}).object_name is None
-        without = {k: v for k, v in CELESTRAK.items() if k != "OBJECT_NAME"}
+        assert Elements.from_dict({**ISS_OMM, "OBJECT_NAME": None}).object_name is None
+        without = {k: v for k, v in ISS_OMM.items() if k != "OBJECT_NAME"}
         assert Elements.from_dict(without).object_name is None
 
-    @pytest.mark.parametrize("text", ["", "[", "\ud800", "{\"EPOCH\": \"\ud83d\"}", "[" + json.dumps(CELESTRAK) + "]"])
+    @pytest.mark.parametrize("text", ["", "[", "\ud800", "{\"EPOCH\": \"\ud83d\"}", "[" + json.dumps(ISS_OMM) + "]"])
     def test_from_json_bad_text_is_a_value_error(self, text):
         with pytest.raises(ValueError):
             Elements.from_json(text)
 
     def test_from_json_requires_str(self):
         with pytest.raises(TypeError, match="'bytes' object is not an instance of 'str'"):
-            Elements.from_json(json.dumps(CELESTRAK).encode())
-
-
-ISS_LINE_1 = "1 25544U 98067A   20194.05494444  .00289036  00000-0  49645-2 0  9990"
-ISS_LINE_2 = "2 25544  51.6435 225.4004 0001771  44.9625   5.1087 15.49560532235870"
-
-
-def checksummed(line: str) -> str:
-    total = sum(int(c) if c.isdigit() else (1 if c == "-" else 0) for c in line[:68])
-    return line[:68] + str(total % 10)
+            Elements.from_json(json.dumps(ISS_OMM).encode())
 
 
 class TestTle:
     def test_to_elements(self):
-        tle = Tle("ISS (ZARYA)", checksummed(ISS_LINE_1), checksummed(ISS_LINE_2))
+        tle = Tle(*ISS_TLE)
         e = tle.to_elements()
         assert e.object_name == "ISS (ZARYA)" and e.norad_id == 25544
         assert e.international_designator == "1998-067A"
@@ -208,10 +185,10 @@ class TestTle:
         assert tle.to_elements() is not e
 
     def test_wrong_checksum_on_line_2(self):
-        line_2 = checksummed(ISS_LINE_2)
+        _, line_1, line_2 = ISS_TLE
         bad = line_2[:68] + str((int(line_2[68]) + 1) % 10)
         with pytest.raises(ValueError) as info:
-            Tle("ISS", checksummed(ISS_LINE_1), bad).to_elements()
+            Tle("ISS", line_1, bad).to_elements()
         assert info.value.args == ("TLE parse error: Bad line checksum on TLE line 2 between characters 68 and 69",)
 
     def test_construction_does_not_check(self):
@@ -248,7 +225,7 @@ class TestTle:
 class TestLeapSecondEpoch:
     """Only an epoch read from text can fall in a leap second; datetime cannot hold it."""
 
-    elements = Elements.from_dict({**CELESTRAK, "EPOCH": "2016-12-31T23:59:60.5"})
+    elements = Elements.from_dict({**ISS_OMM, "EPOCH": "2016-12-31T23:59:60.5"})
 
     def test_warns_and_falls_one_second_early(self):
         with pytest.warns(UserWarning, match="^ignored leap-second, `datetime` does not support leap-seconds$"):

@@ -6,15 +6,12 @@ import sys
 
 import pytest
 
-from orbweave import (Elements, GeodeticPoint, Interval, Observation, Pointing, Predictor, StateVectorEcef,
-                      StateVectorEnu, StateVectorLvlh)
+from orbweave import GeodeticPoint, Interval, Observation, Pointing, StateVectorEcef, StateVectorEnu, StateVectorLvlh
 
-from conftest import utc
+from conftest import ISS_EPOCH, iss_predictor
 
-T0 = utc(2020, 7, 12, 1, 19, 7)
-PREDICTOR = Predictor(Elements(
-    norad_id=25544, epoch=T0, mean_motion=15.49560532, eccentricity=0.0001771, inclination=51.6435,
-    right_ascension=225.4004, argument_of_perigee=44.9625, mean_anomaly=5.1087, mean_motion_dot=0.00289036))
+T0 = ISS_EPOCH
+PREDICTOR = iss_predictor()
 TIMES = [T0 + dt.timedelta(minutes=m) for m in (0, 17, 45, 90)]
 
 

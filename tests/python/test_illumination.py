@@ -4,14 +4,12 @@ import warnings
 
 import pytest
 
-from orbweave import (Elements, Illumination, IlluminationIter, IlluminationState, Interval, Predictor)
+from orbweave import Illumination, IlluminationIter, IlluminationState, Interval
 
-from conftest import utc
+from conftest import ISS_EPOCH, iss_predictor
 
-T0 = utc(2020, 7, 12, 1, 19, 7)
-PREDICTOR = Predictor(Elements(
-    norad_id=25544, epoch=T0, mean_motion=15.49560532, eccentricity=0.0001771, inclination=51.6435,
-    right_ascension=225.4004, argument_of_perigee=44.9625, mean_anomaly=5.1087, mean_motion_dot=0.00289036))
+T0 = ISS_EPOCH
+PREDICTOR = iss_predictor()
 SIX_HOURS = Interval(T0 + dt.timedelta(minutes=10), T0 + dt.timedelta(hours=6))
 HALF_SECOND = dt.timedelta(milliseconds=500)
 

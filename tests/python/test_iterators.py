@@ -5,15 +5,12 @@ import sys
 
 import pytest
 
-from orbweave import Elements, Interval, PredictionIter, Predictor
+from orbweave import Interval, PredictionIter
 
-from conftest import UTC, utc
+from conftest import ISS_DRAG_TERM, ISS_EPOCH, UTC, iss_predictor
 
-T0 = utc(2020, 7, 12, 1, 19, 7)
-ISS = dict(norad_id=25544, epoch=T0, mean_motion=15.49560532, eccentricity=0.0001771, inclination=51.6435,
-           right_ascension=225.4004, argument_of_perigee=44.9625, mean_anomaly=5.1087, mean_motion_dot=0.00289036,
-           drag_term=0.0049645)
-PREDICTOR = Predictor(Elements(**ISS))
+T0 = ISS_EPOCH
+PREDICTOR = iss_predictor(drag_term=ISS_DRAG_TERM)
 
 
 def times(interval, step):
@@ -43,7 +40,7 @@ def test_items_are_exact_propagations_with_utc_datetimes():
 
 
 def test_iterator_protocol_and_independence_from_the_predictor():
-    predictor = Predictor(Elements(**ISS))
+    predictor = iss_predictor(drag_term=ISS_DRAG_TERM)
     iterator = predictor.prediction_iter(Interval(T0, T0 + dt.timedelta(seconds=2)), dt.timedelta(seconds=1))
     del predictor
     gc.collect()
@@ -90,7 +87,7 @@ def test_timedelta_subclasses_and_extremes_convert():
 
 
 def test_a_failed_evaluation_raises_and_the_next_sample_continues():
-    decaying = Predictor(Elements(**{**ISS, "drag_term": 0.5, "mean_motion_dot": 0.01}))
+    decaying = iss_predictor(drag_term=0.5, mean_motion_dot=0.01)
     late = T0 + dt.timedelta(days=60)
     iterator = decaying.prediction_iter(Interval(late, late + dt.timedelta(seconds=2)), dt.timedelta(seconds=1))
     for _ in range(2):

@@ -6,26 +6,17 @@ import pytest
 
 from orbweave import Elements, Predictor, StateVectorTeme, Tle, Vec3
 
-from conftest import utc
+from conftest import ISS_DRAG_TERM, ISS_FIELDS, ISS_NAME, ISS_TLE, ISS_TLE_EPOCH, utc
 
-EPOCH = utc(2020, 7, 12, 1, 19, 7, 199616)
-ISS = dict(norad_id=25544, epoch=EPOCH, mean_motion=15.49560532, eccentricity=0.0001771, inclination=51.6435,
-           right_ascension=225.4004, argument_of_perigee=44.9625, mean_anomaly=5.1087, mean_motion_dot=0.00289036,
-           drag_term=0.0049645, object_name="ISS (ZARYA)")
+# The ISS as its element set has it: exact epoch, drag term and name.
+EPOCH = ISS_TLE_EPOCH
+ISS = {**ISS_FIELDS, "epoch": EPOCH, "drag_term": ISS_DRAG_TERM, "object_name": ISS_NAME}
 # A 12-hour resonant Molniya orbit (deep space, half-day resonance).
 MOLNIYA = dict(norad_id=8195, epoch=utc(2006, 6, 25, 7, 58, 18), mean_motion=2.00491383, eccentricity=0.6877146,
                inclination=64.1586, right_ascension=279.0717, argument_of_perigee=264.7651, mean_anomaly=20.2257,
                mean_motion_dot=0.00000099, drag_term=0.00011873)
-LINE_1 = "1 25544U 98067A   20194.05494444  .00289036  00000-0  49645-2 0  9990"
-LINE_2 = "2 25544  51.6435 225.4004 0001771  44.9625   5.1087 15.49560532235870"
-
-
-def checksummed(line: str) -> str:
-    total = sum(int(c) if c.isdigit() else (1 if c == "-" else 0) for c in line[:68])
-    return line[:68] + str(total % 10)
-
-
-ISS_TLE = Tle("ISS (ZARYA)", checksummed(LINE_1), checksummed(LINE_2))
+_, LINE_1, LINE_2 = ISS_TLE
+TLE = Tle(*ISS_TLE)
 
 
 def state(predictor: Predictor, t: dt.datetime) -> tuple:
@@ -35,15 +26,15 @@ def state(predictor: Predictor, t: dt.datetime) -> tuple:
 
 class TestConstruction:
     def test_from_tle_and_from_elements_agree(self):
-        by_tle = Predictor.from_tle(ISS_TLE)
-        by_elements = Predictor(ISS_TLE.to_elements())
+        by_tle = Predictor.from_tle(TLE)
+        by_elements = Predictor(TLE.to_elements())
         assert by_tle.epoch == by_elements.epoch == EPOCH
         assert state(by_tle, EPOCH) == state(by_elements, EPOCH)
-        assert type(by_tle.from_tle(ISS_TLE)) is Predictor  # reachable through an instance
+        assert type(by_tle.from_tle(TLE)) is Predictor  # reachable through an instance
 
     def test_wrong_argument_types(self):
         with pytest.raises(TypeError) as info:
-            Predictor(ISS_TLE)
+            Predictor(TLE)
         assert str(info.value) == "'Tle' object is not an instance of 'Elements'"
         assert getattr(info.value, "__notes__", ["while processing 'elements'"]) == ["while processing 'elements'"]
         with pytest.raises(TypeError) as info:
@@ -54,9 +45,9 @@ class TestConstruction:
         assert Predictor.__text_signature__ == "(elements)"
 
     def test_malformed_tle(self):
-        bad = checksummed(LINE_2)[:68] + str((int(checksummed(LINE_2)[68]) + 1) % 10)
+        bad = LINE_2[:68] + str((int(LINE_2[68]) + 1) % 10)
         with pytest.raises(ValueError) as info:
-            Predictor.from_tle(Tle("ISS", checksummed(LINE_1), bad))
+            Predictor.from_tle(Tle("ISS", LINE_1, bad))
         assert str(info.value) == ("TLE parse error: TLE parse error: Bad line checksum on TLE line 2 "
                                    "between characters 68 and 69")
 

@@ -1,16 +1,40 @@
 """The library's JSON reader accepts exactly the texts Python's json module accepts.
 
 Python's `json.loads` is the reference, with the non-standard constants NaN,
-Infinity and -Infinity refused. The reader is run through the `json_syntax_check`
-tool named by the environment variable ORBWEAVE_JSON_CHECK. Every text is given as
-UTF-8 bytes; for Python the bytes are first decoded strictly as UTF-8, so invalid
-UTF-8 counts as invalid JSON for both.
+Infinity and -Infinity refused. The reader is run through the C++ test tool
+`json_syntax_check`: the one named by the environment variable ORBWEAVE_JSON_CHECK,
+else the one the C++ test build leaves in the repository's build tree. Every text
+is given as UTF-8 bytes; for Python the bytes are first decoded strictly as UTF-8,
+so invalid UTF-8 counts as invalid JSON for both.
 """
 import json
 import os
+import pathlib
 import subprocess
 
 import pytest
+
+from conftest import REPOSITORY
+
+BUILT_TOOL = REPOSITORY / "build" / "test-cpp" / "tests" / "tools" / "json_syntax_check"
+BUILD_COMMAND = ("cmake -S . -B build/test-cpp -G Ninja -DORBWEAVE_BUILD_PYTHON=OFF -DORBWEAVE_BUILD_TESTS=ON"
+                 " && cmake --build build/test-cpp --target json_syntax_check")
+
+
+def find_tool() -> str:
+    named = os.environ.get("ORBWEAVE_JSON_CHECK")
+    if named:
+        if not pathlib.Path(named).is_file():
+            pytest.fail(f"ORBWEAVE_JSON_CHECK names {named}, which does not exist", pytrace=False)
+        return named
+    if not BUILT_TOOL.is_file():
+        # One skip for the whole module, so the summary gives the reason once.
+        pytest.skip("the C++ test tool json_syntax_check is not built: from the repository root run "
+                    f"`{BUILD_COMMAND}`, or set ORBWEAVE_JSON_CHECK to the tool's path", allow_module_level=True)
+    return str(BUILT_TOOL)
+
+
+TOOL = find_tool()
 
 
 def nested(depth: int) -> bytes:
@@ -154,9 +178,6 @@ def python_accepts(text: bytes) -> bool:
 @pytest.fixture(scope="module")
 def verdicts(tmp_path_factory) -> dict:
     """The tool's answer for every case, from one run over all of them."""
-    tool = os.environ.get("ORBWEAVE_JSON_CHECK")
-    if not tool:
-        pytest.skip("ORBWEAVE_JSON_CHECK is not set")
     folder = tmp_path_factory.mktemp("json")
     names = list(CASES)
     paths = []
@@ -164,7 +185,7 @@ def verdicts(tmp_path_factory) -> dict:
         path = folder / f"{index}.json"
         path.write_bytes(CASES[name])
         paths.append(str(path))
-    run = subprocess.run([tool, *paths], capture_output=True, check=False, timeout=60)
+    run = subprocess.run([TOOL, *paths], capture_output=True, check=False, timeout=60)
     assert run.returncode in (0, 1), run.stderr
     lines = run.stdout.decode().splitlines()
     assert len(lines) == len(names)
@@ -192,9 +213,6 @@ def test_deliberate_differences(verdicts, name):
 
 
 def test_reads_standard_input():
-    tool = os.environ.get("ORBWEAVE_JSON_CHECK")
-    if not tool:
-        pytest.skip("ORBWEAVE_JSON_CHECK is not set")
-    run = subprocess.run([tool], input=b"{\n  \"a\": [1,]\n}", capture_output=True, check=False, timeout=60)
+    run = subprocess.run([TOOL], input=b"{\n  \"a\": [1,]\n}", capture_output=True, check=False, timeout=60)
     assert run.returncode == 1
     assert run.stdout.decode() == "error: trailing comma at line 2 column 11\n"

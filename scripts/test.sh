@@ -85,8 +85,10 @@ run_pytest_everywhere() {
         "$venv/bin/python" -m pip install -q --upgrade pip >/dev/null 2>&1 || true
         "$venv/bin/python" -m pip install -q --force-reinstall --no-deps "$wheel"
         "$venv/bin/python" -m pip install -q pytest sgp4 numpy mypy
-        (cd "$build" && ORBWEAVE_JSON_CHECK="$build/test-cpp/tests/tools/json_syntax_check" \
-            ORBWEAVE_SHARED_DATA="$shared_data" "$venv/bin/python" -m pytest -q -p no:cacheprovider "$root/tests/python")
+        # From the repository root, as a contributor runs it: the package lives under
+        # src/, so the tree cannot shadow the installed wheel.
+        (cd "$root" && ORBWEAVE_JSON_CHECK="$build/test-cpp/tests/tools/json_syntax_check" \
+            ORBWEAVE_SHARED_DATA="$shared_data" "$venv/bin/python" -m pytest -q -p no:cacheprovider)
     done < <(pythons)
 }
 

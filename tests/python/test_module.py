@@ -1,6 +1,11 @@
-"""The module frame: registry order, shared class properties, re-import."""
+"""The module frame: registry order, shared class properties, re-import, the installed package."""
 import importlib.machinery
+import importlib.metadata
 import importlib.util
+import json
+import pathlib
+import subprocess
+import sys
 import weakref
 
 import pytest
@@ -8,7 +13,7 @@ import pytest
 import orbweave
 from orbweave import _orbweave
 
-from conftest import utc
+from conftest import REPOSITORY, utc
 
 FINAL_ORDER = [
     "Classification", "Elements", "Tle", "LatLon", "GeodeticPoint", "Vec3", "StateVectorTeme",
@@ -72,3 +77,16 @@ def test_rerunning_the_execution_step_adds_the_same_types():
         assert getattr(fresh, name) is getattr(_orbweave, name)
     made = fresh.Interval(utc(2024, 1, 1), utc(2024, 1, 2))
     assert isinstance(made, orbweave.Interval)
+
+
+def test_the_repository_root_imports_the_installed_package():
+    """Python started in the repository root puts it first on the path: nothing there may shadow the package."""
+    distribution = importlib.metadata.distribution("orbweave")
+    if json.loads(distribution.read_text("direct_url.json") or "{}").get("dir_info", {}).get("editable"):
+        pytest.skip("orbweave is installed in editable mode, from this tree")
+    run = subprocess.run([sys.executable, "-c", "import orbweave, orbweave._orbweave as m; print(orbweave.__file__); "
+                          "print(m.__file__)"], cwd=REPOSITORY, capture_output=True, text=True, check=False)
+    assert run.returncode == 0, run.stderr
+    imported = {pathlib.Path(line).resolve() for line in run.stdout.splitlines()}
+    installed = {pathlib.Path(distribution.locate_file(f)).resolve() for f in distribution.files or ()}
+    assert len(imported) == 2 and imported <= installed, f"imported {imported}, not the installed files"

@@ -1,4 +1,4 @@
-"""Type stubs for the compiled module orbweave._orbweave."""
+# Type stubs for the compiled module orbweave._orbweave.
 
 import datetime
 import typing
@@ -56,6 +56,32 @@ class Elements:
 
     Holds the data needed to initialise an SGP4 propagator.  Can be constructed
     field-by-field or parsed directly from an OMM JSON string.
+
+    Example — from a Celestrak OMM JSON response::
+
+        import json, urllib.request
+        url = "https://celestrak.org/NORAD/elements/gp.php?CATNR=25544&FORMAT=json"
+        omm = json.load(urllib.request.urlopen(url))
+        elements = Elements.from_dict(omm[0])
+        predictor = Predictor(elements)
+
+    Example — field by field::
+
+        from datetime import datetime, timezone
+        elements = Elements(
+            norad_id=25544,
+            epoch=datetime(2020, 7, 12, 1, 19, 7, tzinfo=timezone.utc),
+            mean_motion=15.49560532,
+            eccentricity=0.0001771,
+            inclination=51.6435,
+            right_ascension=225.4004,
+            argument_of_perigee=44.9625,
+            mean_anomaly=5.1087,
+            mean_motion_dot=0.00289036,
+            drag_term=0.0049645,
+            revolution_number=23587,
+            object_name="ISS (ZARYA)",
+        )
     """
 
     def __new__(

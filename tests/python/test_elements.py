@@ -181,8 +181,8 @@ class TestTle:
         assert e.international_designator == "1998-067A"
         assert e.epoch == utc(2020, 7, 12, 1, 19, 7, 199616)
         assert e.mean_motion == 15.49560532 and e.eccentricity == 0.0001771 and e.drag_term == 0.0049645
-        assert e.to_elements() if False else True
-        assert tle.to_elements() is not e
+        again = tle.to_elements()
+        assert again is not e and repr(again) == repr(e)
 
     def test_wrong_checksum_on_line_2(self):
         _, line_1, line_2 = ISS_TLE

@@ -2,6 +2,8 @@
 // The conventions of area geometry: latitudes and longitudes, whatever their
 // origin, are spherical coordinates on a unit sphere, and every distance is an
 // angle at the sphere's centre (radians inside, degrees at the Python surface).
+#include <cmath>
+
 #include "core/vectors.hpp"
 
 namespace orbweave::areas {
@@ -31,7 +33,15 @@ LatLon to_lat_lon(const Vec3& unit);
 double angular_distance(const Vec3& a, const Vec3& b);
 
 // Minimum and maximum that skip a NaN operand (the other operand is the result).
-double nan_min(double a, double b);
-double nan_max(double a, double b);
+// Inline: every offset evaluation takes a few per edge.
+inline double nan_min(double a, double b) { return a < b || std::isnan(b) ? a : b; }
+inline double nan_max(double a, double b) { return a > b || std::isnan(b) ? a : b; }
+
+// Whether a point given in degrees has a place on the sphere at all. One with a
+// NaN or infinite coordinate has none: every shape puts it outside, at an offset
+// of -infinity, so that its farthest distance is -infinity too.
+inline bool has_position(double latitude_deg, double longitude_deg) {
+    return std::isfinite(latitude_deg) && std::isfinite(longitude_deg);
+}
 
 }  // namespace orbweave::areas

@@ -5,10 +5,12 @@
 // sampled iterators) are declared here too. The module's order is registry.cpp's.
 #include <string>
 
+#include "areas/area.hpp"
 #include "binding/support/python_class.hpp"
 #include "core/observation.hpp"
 #include "core/predictor.hpp"
 #include "core/refinement.hpp"
+#include "searches/aoi.hpp"
 #include "searches/apsides.hpp"
 #include "searches/illumination.hpp"
 #include "searches/transits.hpp"
@@ -42,6 +44,21 @@ struct SampledIter {
     frames::Geodetic observer;  // observations only
 };
 
+// A point argument: a LatLon, a GeodeticPoint (its altitude ignored) or a tuple of
+// exactly two numbers (latitude, longitude); anything else is the TypeError
+// "expected a LatLon, a GeodeticPoint, or a (latitude_deg, longitude_deg) tuple".
+// No range check: the shapes that receive the point make those.
+struct LatLonLike {
+    areas::LatLon point;
+};
+bool from_python(PyObject* value, LatLonLike& out);
+// The same conversion outside argument binding (no note).
+bool to_lat_lon_like(PyObject* value, areas::LatLon& out);
+
+// The area argument of the area searches, or the TypeError "expected a Polygon,
+// Rectangle, or Circle" (raised by the method itself, after its other arguments).
+areas::Area area_argument(PyObject* value);
+
 #define ORBWEAVE_PY_CLASS(Value, Name)             \
     template <>                                    \
     struct PyClass<Value> {                        \
@@ -51,6 +68,7 @@ struct SampledIter {
 
 ORBWEAVE_PY_CLASS(sgp4::ElementRecord, "Elements");
 ORBWEAVE_PY_CLASS(TleText, "Tle");
+ORBWEAVE_PY_CLASS(areas::LatLon, "LatLon");
 ORBWEAVE_PY_CLASS(frames::Geodetic, "GeodeticPoint");
 ORBWEAVE_PY_CLASS(Vec3, "Vec3");
 ORBWEAVE_PY_CLASS(FramedState<Frame::Teme>, "StateVectorTeme");
@@ -63,6 +81,10 @@ ORBWEAVE_PY_CLASS(Pointing, "Pointing");
 ORBWEAVE_PY_CLASS(searches::Transit, "Transit");
 ORBWEAVE_PY_CLASS(searches::Apsis, "Apsis");
 ORBWEAVE_PY_CLASS(searches::Illumination, "Illumination");
+ORBWEAVE_PY_CLASS(areas::Polygon, "Polygon");
+ORBWEAVE_PY_CLASS(areas::Rectangle, "Rectangle");
+ORBWEAVE_PY_CLASS(areas::Circle, "Circle");
+ORBWEAVE_PY_CLASS(searches::AoiWindow, "AoiWindow");
 ORBWEAVE_PY_CLASS(Predictor, "Predictor");
 ORBWEAVE_PY_CLASS(SampledIter<Sampled::States>, "PredictionIter");
 ORBWEAVE_PY_CLASS(searches::ApsisSearch, "ApsisIter");
@@ -70,6 +92,7 @@ ORBWEAVE_PY_CLASS(searches::IlluminationSearch, "IlluminationIter");
 ORBWEAVE_PY_CLASS(searches::TransitSearch, "TransitIter");
 ORBWEAVE_PY_CLASS(SampledIter<Sampled::Observations>, "ObservationIter");
 ORBWEAVE_PY_CLASS(SampledIter<Sampled::GroundTrack>, "GroundTrackIter");
+ORBWEAVE_PY_CLASS(searches::AoiSearch, "AoiIter");
 ORBWEAVE_PY_CLASS(Refinement, "Refinement");
 
 #undef ORBWEAVE_PY_CLASS
@@ -94,6 +117,21 @@ struct PyClass<searches::IlluminationState> {
     static constexpr const char* name = "IlluminationState";
     static constexpr const char* doc = "Whether the satellite is sunlit or in Earth's shadow.";
     static constexpr const char* members[] = {"Sunlit", "Eclipse"};
+};
+
+template <>
+struct PyClass<areas::FillRule> {
+    static constexpr const char* name = "FillRule";
+    static constexpr const char* doc = "How the interior of a self-intersecting `Polygon` is determined.";
+    static constexpr const char* members[] = {"NonZero", "EvenOdd"};
+};
+
+template <>
+struct PyClass<searches::Coverage> {
+    static constexpr const char* name = "Coverage";
+    static constexpr const char* doc =
+        "Whether any part of an area, or all of it, must be within reach for a window\nto be open.";
+    static constexpr const char* members[] = {"Any", "Full"};
 };
 
 // The name of an enumeration member, for reprs.

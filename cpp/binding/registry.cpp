@@ -16,16 +16,11 @@ constexpr ClassEntry entry() {
 }  // namespace
 
 std::span<const ClassEntry> class_registry() {
-    // Final order: Classification, Elements, Tle, LatLon, GeodeticPoint, Vec3,
-    // StateVectorTeme, StateVectorEcef, StateVectorEnu, StateVectorLvlh, Interval,
-    // Observation, Pointing, Transit, ApsisEvent, Apsis, IlluminationState,
-    // Illumination, FillRule, Polygon, Rectangle, Circle, Coverage, AoiWindow,
-    // Predictor, PredictionIter, ApsisIter, IlluminationIter, TransitIter,
-    // ObservationIter, GroundTrackIter, AoiIter, Refinement.
     static constexpr std::array entries{
         entry<sgp4::Classification>(),
         entry<sgp4::ElementRecord>(),
         entry<TleText>(),
+        entry<areas::LatLon>(),
         entry<frames::Geodetic>(),
         entry<Vec3>(),
         entry<FramedState<Frame::Teme>>(),
@@ -40,6 +35,12 @@ std::span<const ClassEntry> class_registry() {
         entry<searches::Apsis>(),
         entry<searches::IlluminationState>(),
         entry<searches::Illumination>(),
+        entry<areas::FillRule>(),
+        entry<areas::Polygon>(),
+        entry<areas::Rectangle>(),
+        entry<areas::Circle>(),
+        entry<searches::Coverage>(),
+        entry<searches::AoiWindow>(),
         entry<Predictor>(),
         entry<SampledIter<Sampled::States>>(),
         entry<searches::ApsisSearch>(),
@@ -47,6 +48,7 @@ std::span<const ClassEntry> class_registry() {
         entry<searches::TransitSearch>(),
         entry<SampledIter<Sampled::Observations>>(),
         entry<SampledIter<Sampled::GroundTrack>>(),
+        entry<searches::AoiSearch>(),
         entry<Refinement>(),
     };
     return entries;

@@ -147,11 +147,20 @@ private:
         return {};
     }
 
+    // The walks' bounds for a window found by the scan. The backward walk stops at
+    // the last negative scan sample: a gap between two windows shorter than the walk
+    // step would otherwise lead it on into the window before, reported already.
+    DetectBounds window_bounds() const {
+        DetectBounds walls = bounds();
+        if (last_sample_ && (!walls.start || last_sample_->t > *walls.start)) walls.start = last_sample_->t;
+        return walls;
+    }
+
     // The window around `t`, or in gap mode the gap before it while the window waits
     // for the next call.
     Item open_window(time::Instant t, const CostSample& at_t) {
         const auto found = detect_at(t, at_t, cost_, config_.walk_step, config_.max_window_duration, config_.refinement,
-                                     bounds(), config_.step_policy.horizon());
+                                     window_bounds(), config_.step_policy.horizon());
         if (!found) return std::unexpected(found.error());
         resume_ = LastSample{found->resume, found->at_resume};
         const std::optional<time::Instant> previous_end = std::exchange(last_end_, found->window.end);

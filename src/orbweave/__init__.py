@@ -14,6 +14,7 @@ from ._orbweave import __all__ as __all__
 
 if _typing.TYPE_CHECKING:
     # Vocabulary of the type stubs; these names do not exist at run time.
+    from ._typing import Area as Area
     from ._typing import IntervalRange as IntervalRange
     from ._typing import LatLonLike as LatLonLike
 

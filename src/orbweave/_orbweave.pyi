@@ -1,5 +1,6 @@
 # Type stubs for the compiled module orbweave._orbweave.
 
+import collections.abc
 import datetime
 import typing
 
@@ -11,6 +12,7 @@ __all__ = [
     "Classification",
     "Elements",
     "Tle",
+    "LatLon",
     "GeodeticPoint",
     "Vec3",
     "StateVectorTeme",
@@ -25,6 +27,12 @@ __all__ = [
     "Apsis",
     "IlluminationState",
     "Illumination",
+    "FillRule",
+    "Polygon",
+    "Rectangle",
+    "Circle",
+    "Coverage",
+    "AoiWindow",
     "Predictor",
     "PredictionIter",
     "ApsisIter",
@@ -32,6 +40,7 @@ __all__ = [
     "TransitIter",
     "ObservationIter",
     "GroundTrackIter",
+    "AoiIter",
     "Refinement",
 ]
 
@@ -204,6 +213,24 @@ class Tle:
     def __eq__(self, other: object, /) -> bool: ...
     def __ne__(self, other: object, /) -> bool: ...
     def __hash__(self) -> int: ...
+
+@typing.final
+class LatLon:
+    """A point on Earth's surface, in degrees.
+
+    Anywhere a `LatLon` is accepted, a plain `(latitude_deg, longitude_deg)`
+    tuple works too."""
+
+    def __new__(cls, latitude_deg: float, longitude_deg: float) -> LatLon: ...
+    @property
+    def latitude_deg(self) -> float:
+        """Geodetic latitude in degrees (positive north)."""
+    @property
+    def longitude_deg(self) -> float:
+        """Geodetic longitude in degrees (positive east)."""
+    def __eq__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool: ...
+    __hash__: typing.ClassVar[None]  # type: ignore[assignment]
 
 @typing.final
 class GeodeticPoint:
@@ -498,6 +525,156 @@ class Illumination:
     def __hash__(self) -> int: ...
 
 @typing.final
+class FillRule:
+    """How the interior of a self-intersecting `Polygon` is determined."""
+
+    NonZero: typing.ClassVar[FillRule]
+    """Inside wherever the winding number is non-zero. A ring that crosses itself stays filled."""
+    EvenOdd: typing.ClassVar[FillRule]
+    """Inside wherever the winding number is odd. A ring that doubles back leaves a hole."""
+    def __int__(self) -> int: ...
+    def __eq__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool: ...
+    def __hash__(self) -> int: ...
+
+@typing.final
+class Polygon:
+    """A closed polygon on Earth's surface whose edges are great-circle arcs.
+
+    The ring closes implicitly and vertex order does not matter. Vertices may be
+    `LatLon` objects, `GeodeticPoint` objects whose altitude is ignored, or
+    `(latitude_deg, longitude_deg)` tuples.
+
+    Edges are great-circle arcs, so vertices at the same latitude are not joined
+    along the parallel — the arc bows toward the nearer pole, growing with the
+    square of the edge's longitude span. A 7° edge at 60°N bulges about 0.05°;
+    vertices a quarter of the globe apart reach roughly 68°N. Use `Rectangle` when
+    the region really is "these latitudes by these longitudes".
+
+    Raises `ValueError` if fewer than three distinct vertices remain, if a latitude
+    is outside [-90, 90], if a coordinate is `nan` or infinite, if consecutive
+    vertices are antipodal, or if the polygon does not fit inside a hemisphere."""
+
+    def __new__(
+        cls, vertices: collections.abc.Iterable[orbweave.LatLonLike], fill_rule: FillRule = ...
+    ) -> Polygon: ...
+    @property
+    def vertices(self) -> list[LatLon]:
+        """The polygon's vertices in ring order, after deduplication."""
+    @property
+    def fill_rule(self) -> FillRule:
+        """How the interior of a self-intersecting ring is determined."""
+    def signed_angular_offset_deg(self, point: orbweave.LatLonLike) -> float:
+        """Signed angular offset of a point from the boundary, in degrees:
+        positive inside, negative outside, zero on the boundary."""
+    def max_angular_distance_deg(self, point: orbweave.LatLonLike) -> float:
+        """Angular distance from a point to the farthest point of the area, in
+        degrees. This is what `coverage="full"` is measured against."""
+
+@typing.final
+class Rectangle:
+    """A latitude/longitude box, whose north and south edges follow their parallels
+    exactly.
+
+    The box runs **eastward** from the south-west corner, so a north-east corner at
+    a smaller longitude wraps across the antimeridian. Corners may be `LatLon`
+    objects, `GeodeticPoint` objects whose altitude is ignored, or
+    `(latitude_deg, longitude_deg)` tuples.
+
+    Raises `ValueError` if a latitude is outside [-90, 90], if a coordinate is `nan`
+    or infinite, or if the box has no extent. Note that -180 and 180 are the same
+    meridian, so use `latitude_band` for a box spanning every longitude."""
+
+    def __new__(cls, south_west: orbweave.LatLonLike, north_east: orbweave.LatLonLike) -> Rectangle: ...
+    @staticmethod
+    def latitude_band(south_deg: float, north_deg: float) -> Rectangle:
+        """A box spanning every longitude between two latitudes — a band, or a polar
+        cap when one latitude is a pole."""
+    @property
+    def latitudes_deg(self) -> tuple[float, float]:
+        """The southern and northern latitude bounds, in degrees."""
+    @property
+    def longitudes_deg(self) -> tuple[float, float]:
+        """The western bound and the extent eastward from it, in degrees. The extent is
+        360 for a box built by `latitude_band`."""
+    def signed_angular_offset_deg(self, point: orbweave.LatLonLike) -> float:
+        """Signed angular offset of a point from the boundary, in degrees:
+        positive inside, negative outside, zero on the boundary."""
+    def max_angular_distance_deg(self, point: orbweave.LatLonLike) -> float:
+        """Angular distance from a point to the farthest point of the area, in
+        degrees. This is what `coverage="full"` is measured against."""
+
+@typing.final
+class Circle:
+    """A circular area on Earth's surface — a spherical cap.
+
+    The radius is angular: a degree of arc is about 111.2 km on the ground. The
+    centre may be a `LatLon` object, a `GeodeticPoint` object whose altitude is ignored,
+    or a `(latitude_deg, longitude_deg)` tuple.
+
+    Raises `ValueError` if the radius is outside `(0, 90)`, if the centre's latitude
+    is outside [-90, 90], or if any argument is `nan` or infinite."""
+
+    def __new__(cls, centre: orbweave.LatLonLike, radius_deg: float) -> Circle: ...
+    @property
+    def centre(self) -> LatLon:
+        """The circle's centre."""
+    @property
+    def radius_deg(self) -> float:
+        """The circle's angular radius, in degrees of arc."""
+    def signed_angular_offset_deg(self, point: orbweave.LatLonLike) -> float:
+        """Signed angular offset of a point from the boundary, in degrees:
+        positive inside, negative outside, zero on the boundary."""
+    def max_angular_distance_deg(self, point: orbweave.LatLonLike) -> float:
+        """Angular distance from a point to the farthest point of the area, in
+        degrees. This is what `coverage="full"` is measured against."""
+
+@typing.final
+class Coverage:
+    """Whether any part of an area, or all of it, must be within reach for a window
+    to be open."""
+
+    Any: typing.ClassVar[Coverage]
+    """Any part of the area is within reach."""
+    Full: typing.ClassVar[Coverage]
+    """Every part of the area is within reach at once. Needs `max_off_nadir_deg`
+    wider than the area — at the default of zero the reach is a single point,
+    so no window opens. Not the same as "one image covers the area", which
+    depends on the instantaneous field of view."""
+    def __int__(self) -> int: ...
+    def __eq__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool: ...
+    def __hash__(self) -> int: ...
+
+@typing.final
+class AoiWindow:
+    """The window during which an area is within the payload's reach."""
+
+    @property
+    def start(self) -> datetime.datetime:
+        """When the area comes within reach."""
+    @property
+    def end(self) -> datetime.datetime:
+        """When it passes back out of reach."""
+    @property
+    def duration(self) -> datetime.timedelta:
+        """Length of the interval."""
+    @property
+    def mid_point(self) -> datetime.datetime:
+        """The instant halfway between `start` and `end`."""
+    @property
+    @typing_extensions.deprecated("duration_seconds is deprecated; use duration instead")
+    def duration_seconds(self) -> float:
+        """Duration of the window in seconds.
+
+        Deprecated: use `duration`, which is a `timedelta`."""
+    def intersection(self, other: orbweave.IntervalRange) -> typing.Optional[Interval]:
+        """The overlap with `other`, or None if the two do not overlap."""
+    def __eq__(self, other: object, /) -> bool: ...
+    def __ne__(self, other: object, /) -> bool: ...
+    def __hash__(self) -> int: ...
+
+@typing.final
 class Predictor:
     """Parsed TLE with pre-computed SGP4 constants, ready for propagation.
 
@@ -573,6 +750,75 @@ class Predictor:
 
         `interval` must expose `.start` and `.end` datetime properties.
         Yields `(datetime, GeodeticPoint)` sub-satellite points."""
+    def aoi_iter(
+        self,
+        area: orbweave.Area,
+        interval: orbweave.IntervalRange,
+        *,
+        max_off_nadir_deg: typing.Optional[float] = None,
+        coverage: typing.Optional[Coverage] = None,
+        min_step: typing.Optional[datetime.timedelta] = None,
+        max_step: typing.Optional[datetime.timedelta] = None,
+        walk_step: typing.Optional[datetime.timedelta] = None,
+        max_window_duration: typing.Optional[datetime.timedelta] = None,
+        skip_leading_partial: typing.Optional[bool] = None,
+        clamp_to_interval: typing.Optional[bool] = None,
+    ) -> AoiIter:
+        """Iterate over the windows in which `area` is within the payload's reach.
+
+        `area` is a `Polygon`, `Rectangle`, or `Circle`.
+        `interval` must expose `.start` and `.end` datetime properties.
+
+        The keyword-only arguments tune the reach and the coarse scan; each defaults
+        to the library's own value.
+
+        `max_off_nadir_deg` is the half-angle of the satellite's field of regard —
+        the largest nadir angle the payload can be slewed to. It defaults to zero,
+        which detects the sub-satellite point itself crossing into the area. This is
+        a field of *regard*, not of view: it describes everything the payload could
+        be pointed at, not the footprint of a single image. A non-finite value is
+        taken as zero. `coverage` chooses whether any part of the area
+        (`Coverage.Any`, the default) or all of it (`Coverage.Full`) must be within
+        reach; `Coverage.Full` needs `max_off_nadir_deg` set wider than the area,
+        since at the default of zero the reach is a single point and no window
+        ever opens.
+
+        `min_step` is the lower bound of the adaptive coarse-scan step, and also the
+        shortest crossing the scan is guaranteed to see; lower it below the default
+        second for an area the ground track can cross faster than that. Floored at
+        1 ms. `max_step` is the upper bound, used when the ground track is far from
+        the area, and is raised to `min_step` where it is smaller — so a `min_step`
+        above it pins the whole scan at that step and a small area will be stepped
+        straight over. `walk_step` is the fixed step used to walk from a window's
+        start to its end.
+
+        `max_window_duration` caps how long a single window may run; the default is
+        one hour. A window longer than the cap raises `RuntimeError`, so raise it for
+        a continental-scale area — a LEO satellite is inside something like
+        `Rectangle.latitude_band(-90.0, 60.0)` for most of each orbit.
+
+        `skip_leading_partial` discards a window already in progress at the interval
+        start; set it to `False` to walk backward for its true beginning.
+        `clamp_to_interval` clamps a window still in progress at the interval end to
+        the interval, instead of walking forward for its true end."""
+    def detect_aoi(
+        self,
+        t: datetime.datetime,
+        area: orbweave.Area,
+        *,
+        max_off_nadir_deg: typing.Optional[float] = None,
+        coverage: typing.Optional[Coverage] = None,
+        walk_step: typing.Optional[datetime.timedelta] = None,
+        max_window_duration: typing.Optional[datetime.timedelta] = None,
+    ) -> typing.Optional[AoiWindow]:
+        """Detect whether `area` is within the payload's reach at time `t`.
+
+        Returns `None` if it is not. Otherwise searches backward and forward to
+        bracket the entry and exit crossings.
+
+        Raises `RuntimeError` if the window turns out to be longer than
+        `max_window_duration`, which defaults to one hour. See `aoi_iter`; the
+        other knobs there do not apply to this single-point detection."""
     def apsis_iter(
         self, interval: orbweave.IntervalRange, *, step: typing.Optional[datetime.timedelta] = None
     ) -> ApsisIter:
@@ -681,6 +927,13 @@ class GroundTrackIter:
 
     def __iter__(self) -> GroundTrackIter: ...
     def __next__(self) -> tuple[datetime.datetime, GeodeticPoint]: ...
+
+@typing.final
+class AoiIter:
+    """Lazy iterator yielding the windows during which an area is within the payload's reach."""
+
+    def __iter__(self) -> AoiIter: ...
+    def __next__(self) -> AoiWindow: ...
 
 @typing.final
 class Refinement:

@@ -3,7 +3,7 @@
 import datetime
 import typing
 
-from ._orbweave import GeodeticPoint
+from ._orbweave import Circle, GeodeticPoint, LatLon, Polygon, Rectangle
 
 class IntervalRange(typing.Protocol):
     """Anything with `start` and `end` datetime attributes, such as `Interval`."""
@@ -13,6 +13,9 @@ class IntervalRange(typing.Protocol):
     @property
     def end(self) -> datetime.datetime: ...
 
-# A surface point: a GeodeticPoint (its altitude ignored) or (latitude_deg,
-# longitude_deg); LatLon joins this union when that class exists.
-LatLonLike: typing.TypeAlias = typing.Union[GeodeticPoint, tuple[float, float]]
+# A surface point: a LatLon, a GeodeticPoint (its altitude ignored) or
+# (latitude_deg, longitude_deg).
+LatLonLike: typing.TypeAlias = typing.Union[LatLon, GeodeticPoint, tuple[float, float]]
+
+# An area of interest.
+Area: typing.TypeAlias = typing.Union[Polygon, Rectangle, Circle]

@@ -245,6 +245,18 @@ TEST(WindowIter, CloseWindowsAndCrossingsOnSamplePoints) {
     expect_spans(drain(iter), {{100, 112}, {118, 135}});
 }
 
+TEST(WindowIter, AGapShorterThanTheWalkStepDoesNotLeadBackIntoTheWindowBefore) {
+    // The gap [130, 133) is shorter than a walk step: the backward walk from the scan
+    // sample at 133 must stop at the negative sample at 131, where the first window's
+    // forward walk ended, rather than step over the gap into that window.
+    auto iter = build({.step_policy = {Duration::seconds(2)}, .walk_step = Duration::seconds(5)},
+                      windows({{100, 130}, {133, 160}}), 91, 300);
+    const auto got = drain(iter);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_NEAR(got[1].start, 133, kTolerance);
+    EXPECT_GE(got[1].start, got[0].end);
+}
+
 TEST(WindowIter, AScanSampleOfExactlyZeroOpensTheWholeWindow) {
     // Zero at the sample at 100, positive up to 108, negative at the walk's 130.
     TestCost cost{[](double t) { return CostSample{(t - 100) * (108 - t)}; }};

@@ -77,6 +77,41 @@ SampledIter<Sampled::GroundTrack> ground_track_iter(const Predictor& p, time::Sp
     return sampled<Sampled::GroundTrack>(p, interval, step);
 }
 
+// The area's knobs shared by aoi_iter and detect_aoi; the area itself is checked
+// after every other argument has converted.
+searches::AoiSettings aoi_settings(std::optional<double> max_off_nadir_deg, std::optional<searches::Coverage> coverage,
+                                   std::optional<time::Duration> walk_step,
+                                   std::optional<time::Duration> max_window_duration) {
+    searches::AoiSettings settings;
+    if (max_off_nadir_deg) settings.max_off_nadir = *max_off_nadir_deg * areas::kRadiansPerDegree;
+    given_or_default(settings.coverage, coverage);
+    given_or_default(settings.walk_step, walk_step);
+    given_or_default(settings.max_window_duration, max_window_duration);
+    return settings;
+}
+
+std::expected<searches::AoiSearch, CoreError> aoi_iter(
+    const Predictor& p, PyObject* area, time::Span interval, std::optional<double> max_off_nadir_deg,
+    std::optional<searches::Coverage> coverage, std::optional<time::Duration> min_step,
+    std::optional<time::Duration> max_step, std::optional<time::Duration> walk_step,
+    std::optional<time::Duration> max_window_duration, std::optional<bool> skip_leading_partial,
+    std::optional<bool> clamp_to_interval) {
+    searches::AoiSettings settings = aoi_settings(max_off_nadir_deg, coverage, walk_step, max_window_duration);
+    given_or_default(settings.min_step, min_step);
+    given_or_default(settings.max_step, max_step);
+    given_or_default(settings.skip_leading_partial, skip_leading_partial);
+    given_or_default(settings.clamp_to_interval, clamp_to_interval);
+    return searches::AoiSearch::over(p, area_argument(area), interval, settings);
+}
+
+std::expected<std::optional<searches::AoiWindow>, CoreError> detect_aoi(
+    const Predictor& p, time::Instant t, PyObject* area, std::optional<double> max_off_nadir_deg,
+    std::optional<searches::Coverage> coverage, std::optional<time::Duration> walk_step,
+    std::optional<time::Duration> max_window_duration) {
+    const searches::AoiSettings settings = aoi_settings(max_off_nadir_deg, coverage, walk_step, max_window_duration);
+    return searches::detect_aoi(p, t, area_argument(area), settings);
+}
+
 std::expected<searches::ApsisSearch, CoreError> apsis_iter(const Predictor& p, time::Span interval,
                                                            std::optional<time::Duration> step) {
     searches::ApsisSettings settings;
@@ -173,6 +208,49 @@ ClassBuilder PyClass<Predictor>::define() {
             "Trace the satellite's ground track at regular intervals.\n\n"
             "`interval` must expose `.start` and `.end` datetime properties.\n"
             "Yields `(datetime, GeodeticPoint)` sub-satellite points.")
+        .method<"aoi_iter",
+                "area, interval, *, max_off_nadir_deg=None, coverage=None, min_step=None, max_step=None, "
+                "walk_step=None, max_window_duration=None, skip_leading_partial=None, clamp_to_interval=None",
+                &aoi_iter>(
+            "Iterate over the windows in which `area` is within the payload's reach.\n\n"
+            "`area` is a `Polygon`, `Rectangle`, or `Circle`.\n"
+            "`interval` must expose `.start` and `.end` datetime properties.\n\n"
+            "The keyword-only arguments tune the reach and the coarse scan; each defaults\n"
+            "to the library's own value.\n\n"
+            "`max_off_nadir_deg` is the half-angle of the satellite's field of regard —\n"
+            "the largest nadir angle the payload can be slewed to. It defaults to zero,\n"
+            "which detects the sub-satellite point itself crossing into the area. This is\n"
+            "a field of *regard*, not of view: it describes everything the payload could\n"
+            "be pointed at, not the footprint of a single image. A non-finite value is\n"
+            "taken as zero. `coverage` chooses whether any part of the area\n"
+            "(`Coverage.Any`, the default) or all of it (`Coverage.Full`) must be within\n"
+            "reach; `Coverage.Full` needs `max_off_nadir_deg` set wider than the area,\n"
+            "since at the default of zero the reach is a single point and no window\n"
+            "ever opens.\n\n"
+            "`min_step` is the lower bound of the adaptive coarse-scan step, and also the\n"
+            "shortest crossing the scan is guaranteed to see; lower it below the default\n"
+            "second for an area the ground track can cross faster than that. Floored at\n"
+            "1 ms. `max_step` is the upper bound, used when the ground track is far from\n"
+            "the area, and is raised to `min_step` where it is smaller — so a `min_step`\n"
+            "above it pins the whole scan at that step and a small area will be stepped\n"
+            "straight over. `walk_step` is the fixed step used to walk from a window's\n"
+            "start to its end.\n\n"
+            "`max_window_duration` caps how long a single window may run; the default is\n"
+            "one hour. A window longer than the cap raises `RuntimeError`, so raise it for\n"
+            "a continental-scale area — a LEO satellite is inside something like\n"
+            "`Rectangle.latitude_band(-90.0, 60.0)` for most of each orbit.\n\n"
+            "`skip_leading_partial` discards a window already in progress at the interval\n"
+            "start; set it to `False` to walk backward for its true beginning.\n"
+            "`clamp_to_interval` clamps a window still in progress at the interval end to\n"
+            "the interval, instead of walking forward for its true end.")
+        .method<"detect_aoi", "t, area, *, max_off_nadir_deg=None, coverage=None, walk_step=None, max_window_duration=None",
+                &detect_aoi>(
+            "Detect whether `area` is within the payload's reach at time `t`.\n\n"
+            "Returns `None` if it is not. Otherwise searches backward and forward to\n"
+            "bracket the entry and exit crossings.\n\n"
+            "Raises `RuntimeError` if the window turns out to be longer than\n"
+            "`max_window_duration`, which defaults to one hour. See `aoi_iter`; the\n"
+            "other knobs there do not apply to this single-point detection.")
         .method<"apsis_iter", "interval, *, step=None", &apsis_iter>(
             "Iterate over apogee and perigee events within the interval.\n\n"
             "`interval` must expose `.start` and `.end` datetime properties.\n"

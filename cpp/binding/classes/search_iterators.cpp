@@ -1,4 +1,4 @@
-// TransitIter, IlluminationIter and ApsisIter: Python iterators over the searches
+// TransitIter, IlluminationIter, ApsisIter and AoiIter: Python iterators over the searches
 // of the core, one item per step.
 #include "binding/classes.hpp"
 #include "binding/support/declare.hpp"
@@ -19,6 +19,12 @@ ClassBuilder PyClass<searches::IlluminationSearch>::define() {
 ClassBuilder PyClass<searches::ApsisSearch>::define() {
     return ClassDef<searches::ApsisSearch>("Lazy iterator yielding apogee and perigee events within a time interval.")
         .iterator<&searches::ApsisSearch::next>();
+}
+
+ClassBuilder PyClass<searches::AoiSearch>::define() {
+    return ClassDef<searches::AoiSearch>(
+               "Lazy iterator yielding the windows during which an area is within the payload's reach.")
+        .iterator<&searches::AoiSearch::next>();
 }
 
 }  // namespace orbweave::py

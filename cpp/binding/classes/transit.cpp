@@ -1,16 +1,12 @@
 // Transit: one pass, from acquisition (start) to loss of signal (end).
 #include "binding/classes.hpp"
 #include "binding/support/window_protocol.hpp"
-#include "util/number_text.hpp"
 
 namespace orbweave::py {
 
 namespace {
 
-std::string repr(const searches::Transit& t) {
-    return "Transit(" + span_fields_text(t) +
-           printf_text(", duration=%.1fs)", static_cast<double>(t.duration().whole_milliseconds()) / 1000.0);
-}
+std::string repr(const searches::Transit& w) { return timed_window_repr("Transit", w); }
 
 }  // namespace
 

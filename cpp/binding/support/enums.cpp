@@ -33,12 +33,11 @@ PyObject* enum_richcompare(PyObject* self, PyObject* other, int op) {
     return PyBool_FromLong(equal == (op == Py_EQ));
 }
 
-// Depends only on the member (class and index), not the hash of its integer.
+// Depends only on the member: SipHash-1-3 of its value as an 8-byte little-endian
+// integer, not the hash of that integer.
 Py_hash_t enum_hash(PyObject* self) {
-    const EnumValue& v = member_of(self);
     SipHasher13 hasher;
-    hasher.write_text(v.info->class_name);
-    hasher.write_u32(v.index);
+    hasher.write_u64(member_of(self).index);
     return to_python_hash(hasher.finish());
 }
 

@@ -29,12 +29,19 @@ std::string type_name(PyObject* value);
 // Reports an internal fault on stderr and raises PanicException with its message.
 void raise_panic(std::string_view message, const std::source_location* where);
 
+// Thrown by an implementation that has set a Python exception itself (the error
+// of a Python iterator it consumed, a type check of its own): the guard returns
+// the failure value with that exception in place.
+struct PythonErrorSet {};
+
 // Runs `body` and converts any C++ failure it throws into a Python exception, so that
 // nothing escapes into the interpreter. `failed` is what the slot returns on error.
 template <class Result, class Body>
 Result guarded(Result failed, Body&& body) noexcept {
     try {
         return body();
+    } catch (const PythonErrorSet&) {
+        // The exception is set already.
     } catch (const Panic& fault) {
         raise_panic(fault.message, &fault.where);
     } catch (const std::bad_alloc&) {

@@ -189,6 +189,19 @@ PyObject* to_python(const std::tuple<T...>& items) {
     return complete ? tuple.release() : nullptr;
 }
 
+// A new list of the converted items.
+template <class T>
+PyObject* to_python(const std::vector<T>& items) {
+    Ref list = Ref::steal(PyList_New(static_cast<Py_ssize_t>(items.size())));
+    if (!list) return nullptr;
+    for (size_t i = 0; i < items.size(); ++i) {
+        PyObject* item = to_python(items[i]);
+        if (!item) return nullptr;
+        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item);  // steals `item`
+    }
+    return list.release();
+}
+
 template <class T>
 concept ToPython = requires(const T& value) {
     { to_python(value) } -> std::same_as<PyObject*>;

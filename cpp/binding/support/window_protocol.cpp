@@ -1,6 +1,7 @@
 #include "binding/support/window_protocol.hpp"
 
 #include "binding/support/protocols.hpp"
+#include "util/number_text.hpp"
 
 namespace orbweave::py {
 
@@ -23,6 +24,11 @@ void hash_span(SipHasher13& hasher, const time::Span& span) {
 
 std::string span_fields_text(const time::Span& span) {
     return "start=" + time::instant_text(span.start) + ", end=" + time::instant_text(span.end);
+}
+
+std::string timed_window_repr(const char* class_name, const time::Span& span) {
+    return std::string(class_name) + "(" + span_fields_text(span) +
+           printf_text(", duration=%.1fs)", static_cast<double>(span.duration().whole_milliseconds()) / 1000.0);
 }
 
 PyObject* deprecated_duration_seconds(const time::Span& span) {

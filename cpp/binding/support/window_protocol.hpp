@@ -20,6 +20,10 @@ void hash_span(SipHasher13& hasher, const time::Span& span);
 // "start=<instant>, end=<instant>"
 std::string span_fields_text(const time::Span& span);
 
+// "<class>(start=<instant>, end=<instant>, duration=<seconds, one decimal>s)", the
+// seconds being whole milliseconds / 1000.
+std::string timed_window_repr(const char* class_name, const time::Span& span);
+
 // The overlap with anything that has `.start` and `.end`, or None; touching spans
 // do not overlap. Always an Interval.
 inline std::optional<time::Span> intersection(const time::Span& self, time::Span other) {

@@ -9,34 +9,15 @@
 #include <vector>
 
 #include "areas/area.hpp"
+#include "fixtures.hpp"
 
 namespace {
 
 using namespace orbweave::areas;
 
-constexpr LatLon kCentre{46.0, 2.0};
-
-// The point reached from `from` along the initial bearing, both angles in degrees.
-LatLon destination(const LatLon& from, double bearing_deg, double distance_deg) {
-    const double lat = from.latitude_deg * kRadiansPerDegree, bearing = bearing_deg * kRadiansPerDegree;
-    const double d = distance_deg * kRadiansPerDegree;
-    const double to_lat = std::asin(std::sin(lat) * std::cos(d) + std::cos(lat) * std::sin(d) * std::cos(bearing));
-    const double east = std::atan2(std::sin(bearing) * std::sin(d) * std::cos(lat),
-                                   std::cos(d) - std::sin(lat) * std::sin(to_lat));
-    return {to_lat * kDegreesPerRadian, from.longitude_deg + east * kDegreesPerRadian};
-}
-
-// A star-shaped ring of 50 vertices whose distance from the centre wanders
-// between about 3 and 6 degrees, like the outline of a mid-sized country.
-std::vector<LatLon> country_ring() {
-    std::vector<LatLon> ring;
-    for (int i = 0; i < 50; ++i) {
-        const double bearing = 360.0 * i / 50.0;
-        const double b = bearing * kRadiansPerDegree;
-        ring.push_back(destination(kCentre, bearing, 4.5 + 1.0 * std::sin(3.0 * b) + 0.5 * std::cos(7.0 * b)));
-    }
-    return ring;
-}
+using orbweave::fixtures::country_ring;
+constexpr LatLon kCentre = orbweave::fixtures::kCountryCentre;
+using orbweave::fixtures::destination;
 
 enum class Where { Inside, OutsideInCap, OutsideBeyondCap };
 

@@ -21,7 +21,18 @@ constexpr double kSlowestRate = 1e-6;  // rad/s
 constexpr double kLargestEccentricity = 0.999;
 constexpr time::Duration kShortestStep = time::Duration::milliseconds(1);
 
-// The search's engine settings from its knobs, with the floors applied.
+AoiCost cost_of(const Predictor& predictor, const areas::Area& area, const AoiSettings& settings) {
+    return AoiCost(predictor, area, clamp_off_nadir(settings.max_off_nadir), settings.coverage);
+}
+
+AoiWindow traced(const time::Span& span) {
+    const AoiWindow window{span};
+    trace_aoi_window(window);
+    return window;
+}
+
+}  // namespace
+
 detect::WindowConfig<detect::AdaptiveStep> engine_settings(const Predictor& predictor, const AoiSettings& settings) {
     const time::Duration min_step = detect::floored(settings.min_step, kShortestStep);
     detect::WindowConfig<detect::AdaptiveStep> config;
@@ -34,18 +45,6 @@ detect::WindowConfig<detect::AdaptiveStep> engine_settings(const Predictor& pred
     config.clamp_to_interval = settings.clamp_to_interval;
     return config;
 }
-
-AoiCost cost_of(const Predictor& predictor, const areas::Area& area, const AoiSettings& settings) {
-    return AoiCost(predictor, area, clamp_off_nadir(settings.max_off_nadir), settings.coverage);
-}
-
-AoiWindow traced(const time::Span& span) {
-    const AoiWindow window{span};
-    trace_aoi_window(window);
-    return window;
-}
-
-}  // namespace
 
 double clamp_off_nadir(double max_off_nadir) {
     if (!(max_off_nadir > 0.0)) return 0.0;  // NaN too

@@ -70,6 +70,9 @@ struct AoiSettings {
     bool clamp_to_interval = false;
 };
 
+// The window engine's settings of an area search, with the floors applied.
+detect::WindowConfig<detect::AdaptiveStep> engine_settings(const Predictor& predictor, const AoiSettings& settings);
+
 // The windows within an interval, one per call, each traced as "aoi window detected".
 class AoiSearch {
 public:

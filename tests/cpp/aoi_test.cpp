@@ -55,6 +55,18 @@ TEST(AoiStep, RateBoundAndStepOfACircularOrbit) {
     EXPECT_EQ(step_after(-1e-6), Duration::seconds(1));
 }
 
+TEST(AoiStep, KnobFloors) {
+    const Predictor iss = predictor_of(fixtures::iss_elements());
+    for (const Duration shortest : {Duration::seconds(0), Duration::seconds(-5), Duration::milliseconds(1)}) {
+        searches::AoiSettings settings;
+        settings.min_step = shortest;
+        settings.max_step = Duration::nanoseconds(10);
+        const auto engine = searches::engine_settings(iss, settings);
+        EXPECT_EQ(engine.step_policy.min_step, Duration::milliseconds(1));
+        EXPECT_EQ(engine.step_policy.max_step, Duration::milliseconds(1));  // raised to min_step
+    }
+}
+
 TEST(AoiReach, ConeEdgeOrHorizon) {
     const double R = 6371e3;
     EXPECT_NEAR(searches::reach_angle(20 * kDegree, 2 * R, R), std::asin(2 * std::sin(20 * kDegree)) - 20 * kDegree,

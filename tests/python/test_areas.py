@@ -1,5 +1,6 @@
 """Area value classes: points, polygons, rectangles, circles and their enumerations."""
 import math
+import random
 import re
 
 import pytest
@@ -173,3 +174,83 @@ def test_enumerations(member, name, value):
     assert hash(member) != hash(value)
     with pytest.raises(TypeError):
         type(member)()
+
+
+# The polygon formulas written out independently: per-edge arc distances, and the
+# winding number as a sum of atan2 angles in the tangent plane.
+def unit(lat, lon):
+    lat, lon = math.radians(lat), math.radians(lon)
+    return (math.cos(lat) * math.cos(lon), math.cos(lat) * math.sin(lon), math.sin(lat))
+
+
+def dot(a, b):
+    return sum(x * y for x, y in zip(a, b))
+
+
+def cross(a, b):
+    return (a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0])
+
+
+def angle(a, b):
+    return math.atan2(math.hypot(*cross(a, b)), dot(a, b))
+
+
+def reference_offset(ring, even_odd, point):
+    p = unit(*point)
+    vs = [unit(*v) for v in ring]
+    edges = list(zip(vs, vs[1:] + vs[:1]))
+    distance = min(angle(p, v) for v in vs)
+    for a, b in edges:
+        n = cross(a, b)
+        n = tuple(c / math.hypot(*n) for c in n)
+        s = dot(n, p)
+        q = tuple(pc - s * nc for pc, nc in zip(p, n))
+        if dot(cross(a, q), n) >= 0 and dot(cross(q, b), n) >= 0:
+            distance = min(distance, math.asin(min(1.0, abs(s))))
+    flat = lambda v: tuple(vc - dot(v, p) * pc for vc, pc in zip(v, p))
+    turn = sum(math.atan2(dot(cross(flat(a), flat(b)), p), dot(flat(a), flat(b))) for a, b in edges)
+    winding = round(turn / (2 * math.pi))
+    inside = winding % 2 == 1 if even_odd else winding != 0
+    return math.degrees(distance if inside else -distance)
+
+
+@pytest.mark.parametrize("seed", range(4))
+def test_polygon_offsets_follow_the_formulas(seed):
+    rng = random.Random(seed)
+    lat0, lon0 = rng.uniform(-70, 70), rng.uniform(-180, 180)
+    ring = [(lat0 + rng.uniform(1, 20) * math.sin(a), lon0 + rng.uniform(1, 20) * math.cos(a))
+            for a in sorted(rng.uniform(0, 4 * math.pi) for _ in range(rng.randint(3, 30)))]  # may cross itself
+    for even_odd in (False, True):
+        polygon = Polygon(ring, FillRule.EvenOdd if even_odd else FillRule.NonZero)
+        for _ in range(300):
+            point = (lat0 + rng.uniform(-30, 30), lon0 + rng.uniform(-30, 30))
+            want = reference_offset(ring, even_odd, (max(-90, min(90, point[0])), point[1]))
+            got = polygon.signed_angular_offset_deg((max(-90, min(90, point[0])), point[1]))
+            assert got == pytest.approx(want, abs=1e-9), point
+
+
+@pytest.mark.parametrize("area, inside", [(Polygon(TRIANGLE), (3, 3)), (Rectangle((-10, 170), (30, -150)), (10, -170)),
+                                          (Circle((50, 20), 12), (50, 20))], ids=["polygon", "box", "circle"])
+def test_farthest_distance_is_the_farthest_boundary_point(area, inside):
+    rng = random.Random(7)
+    is_in = lambda p: area.signed_angular_offset_deg(p) >= 0
+    boundary = []  # boundary points, bisected on rays from an inside point to far outside
+    for _ in range(2000):
+        bearing = rng.uniform(0, 2 * math.pi)
+        a, b = inside, (inside[0] + 40 * math.sin(bearing), inside[1] + 60 * math.cos(bearing))
+        b = (max(-90, min(90, b[0])), b[1])
+        if is_in(b):
+            continue
+        for _ in range(40):
+            middle = ((a[0] + b[0]) / 2, (a[1] + b[1]) / 2)
+            a, b = (middle, b) if is_in(middle) else (a, middle)
+        boundary.append(a)
+    assert len(boundary) > 1500
+    for _ in range(60):
+        point = (rng.uniform(-90, 90), rng.uniform(-180, 180))
+        farthest = area.max_angular_distance_deg(point)
+        if is_in((-point[0], point[1] + 180)):  # the antipode itself
+            assert farthest == pytest.approx(180)
+            continue
+        sampled = max(math.degrees(angle(unit(*point), unit(*b))) for b in boundary)
+        assert farthest - 0.5 <= sampled <= farthest + 1e-6

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "fixtures.hpp"
 #include "searches/aoi.hpp"
 #include "time/text.hpp"
+#include "util/trace.hpp"
 
 using namespace orbweave;
 using time::Duration;
@@ -37,7 +39,32 @@ std::vector<std::pair<Instant, Instant>> brute_force(const searches::AoiCost& co
     return windows;
 }
 
+std::vector<std::string> g_events;
+void record(const trace::Event& event) {
+    g_events.push_back(std::string(event.target) + "|" + std::string(event.message));
+    for (const auto& field : event.fields) g_events.push_back(std::string(field.name) + "=" + field.value);
+}
+
 }  // namespace
+
+TEST(AoiSearch, EveryWindowFoundIsTracedWithItsEntryAndExit) {
+    const Predictor iss = predictor_of(fixtures::iss_elements());
+    const areas::Area country = *areas::Polygon::build(fixtures::country_ring());
+    const Instant start = iss.epoch();
+    auto search = *searches::AoiSearch::over(iss, country, {start, start + Duration::seconds(86400)});
+    g_events.clear();
+    trace::install_sink(&record);
+    const auto first = **search.next();
+    const auto detected = **searches::detect_aoi(iss, first.mid_point(), country);
+    trace::install_sink(nullptr);
+    const auto traced = [](const searches::AoiWindow& w) {
+        return std::vector<std::string>{"orbweave::aoi|aoi window detected", "entry=" + time::instant_text(w.start),
+                                        "exit=" + time::instant_text(w.end)};
+    };
+    auto expected = traced(first);
+    for (auto& line : traced(detected)) expected.push_back(line);
+    EXPECT_EQ(g_events, expected);
+}
 
 TEST(AoiStep, RateBoundAndStepOfACircularOrbit) {
     sgp4::ElementRecord elements = fixtures::iss_elements();

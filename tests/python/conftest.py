@@ -1,6 +1,7 @@
 import datetime as dt
 import os
 import pathlib
+import sys
 
 import pytest
 
@@ -12,6 +13,19 @@ REPOSITORY = pathlib.Path(__file__).resolve().parents[2]
 
 def utc(*fields: int) -> dt.datetime:
     return dt.datetime(*fields, tzinfo=UTC)
+
+
+# Exception notes (the argument notes) exist from Python 3.11 on.
+HAS_NOTES = sys.version_info >= (3, 11)
+
+
+def notes(error: BaseException) -> list:
+    return getattr(error, "__notes__", [])
+
+
+def expect_note(error: BaseException, argument: str) -> None:
+    if HAS_NOTES:
+        assert notes(error) == [f"while processing '{argument}'"]
 
 
 # The ISS (ZARYA) element set of 2020-07-12 that most tests fly, in three forms.

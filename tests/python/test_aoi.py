@@ -6,7 +6,7 @@ import pytest
 
 from orbweave import AoiIter, AoiWindow, Circle, Coverage, FillRule, Interval, LatLon, Polygon, Rectangle
 
-from conftest import ISS_EPOCH, iss_predictor
+from conftest import ISS_EPOCH, expect_note, iss_predictor, notes
 
 T0 = ISS_EPOCH
 PREDICTOR = iss_predictor()
@@ -143,7 +143,7 @@ def test_a_pinned_scan_steps_over_a_small_area():
 def test_only_areas_are_areas(area):
     with pytest.raises(TypeError, match="expected a Polygon, Rectangle, or Circle") as info:
         PREDICTOR.aoi_iter(area, DAY)
-    assert not getattr(info.value, "__notes__", None)
+    assert not notes(info.value)
     with pytest.raises(TypeError, match="expected a Polygon, Rectangle, or Circle"):
         PREDICTOR.detect_aoi(T0, area)
 
@@ -153,7 +153,7 @@ def test_the_area_is_checked_after_the_other_arguments():
         PREDICTOR.aoi_iter(None, object())
     with pytest.raises(TypeError) as info:
         PREDICTOR.detect_aoi(T0, None, coverage="full")
-    assert info.value.__notes__ == ["while processing 'coverage'"]
+    expect_note(info.value, "coverage")
 
 
 def test_the_iterator_owns_its_inputs():

@@ -7,6 +7,8 @@ import pytest
 
 from orbweave import Circle, Coverage, FillRule, GeodeticPoint, LatLon, Polygon, Rectangle
 
+from conftest import expect_note, notes
+
 NOT_A_POINT = "expected a LatLon, a GeodeticPoint, or a (latitude_deg, longitude_deg) tuple"
 TRIANGLE = [(0, 0), (0, 10), (10, 0)]
 
@@ -35,7 +37,7 @@ def test_other_point_forms_are_refused_with_the_note(point):
     with pytest.raises(TypeError, match=re.escape(NOT_A_POINT)) as info:
         Circle((0, 0), 5).signed_angular_offset_deg(point)
     assert str(info.value) == NOT_A_POINT
-    assert info.value.__notes__ == ["while processing 'point'"]
+    expect_note(info.value, "point")
 
 
 def test_a_tuple_item_that_is_no_number_raises_the_float_conversion_error():
@@ -76,7 +78,7 @@ def test_fill_rules_of_a_ring_wound_twice():
 def test_a_non_iterable_vertex_argument_is_the_interpreters_error(vertices):
     with pytest.raises(TypeError, match="not iterable") as info:
         Polygon(vertices)
-    assert not getattr(info.value, "__notes__", None)
+    assert not notes(info.value)
 
 
 def test_vertex_errors_pass_through_without_a_note():
@@ -88,14 +90,14 @@ def test_vertex_errors_pass_through_without_a_note():
         Polygon(raising())
     with pytest.raises(TypeError, match=re.escape(NOT_A_POINT)) as info:
         Polygon([(91, 0), (0, 1), [0, 2]])  # the bad item wins over the bad latitude
-    assert not getattr(info.value, "__notes__", None)
+    assert not notes(info.value)
 
 
 @pytest.mark.parametrize("fill_rule", [None, "EvenOdd", 1, Coverage.Full])
 def test_fill_rule_accepts_only_its_members(fill_rule):
     with pytest.raises(TypeError) as info:
         Polygon(TRIANGLE, fill_rule)
-    assert info.value.__notes__ == ["while processing 'fill_rule'"]
+    expect_note(info.value, "fill_rule")
 
 
 @pytest.mark.parametrize("build, message", [

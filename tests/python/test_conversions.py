@@ -8,19 +8,7 @@ import pytest
 
 from orbweave import Interval
 
-from conftest import UTC, utc
-
-HAS_NOTES = sys.version_info >= (3, 11)
-
-
-def notes(error: BaseException) -> list:
-    return getattr(error, "__notes__", [])
-
-
-def expect_note(error: BaseException, argument: str) -> None:
-    if HAS_NOTES:
-        assert notes(error) == [f"while processing '{argument}'"]
-
+from conftest import HAS_NOTES, UTC, expect_note, notes, utc
 
 class Utc2(dt.tzinfo):
     """A zone that is UTC in every respect but does not compare equal to timezone.utc."""

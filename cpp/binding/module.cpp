@@ -6,6 +6,7 @@
 #include "binding/support/errors.hpp"
 #include "binding/support/ref.hpp"
 #include "binding/registry.hpp"
+#include "util/cancel.hpp"
 
 namespace orbweave::py {
 
@@ -44,6 +45,11 @@ bool add_class(PyObject* module, PyObject* all, const ClassEntry& entry) {
     return PyObject_SetAttr(module, name.get(), type) == 0;
 }
 
+// The searches' stop check: pending signals run their Python handlers, and a
+// handler that raises (Ctrl-C's KeyboardInterrupt) stops the search with that
+// exception set, which the call then reports.
+bool signal_raised() { return PyErr_CheckSignals() < 0; }
+
 int exec_module(PyObject* module) {
     return guarded<int>(-1, [&] {
         if (!PyModule_Check(module)) {
@@ -51,6 +57,7 @@ int exec_module(PyObject* module) {
             return -1;
         }
         if (!init_names()) return -1;
+        cancel::install(&signal_raised);
         Ref all = Ref::steal(all_list(module));
         if (!all) return -1;
         for (const ClassEntry& entry : class_registry())

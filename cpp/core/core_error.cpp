@@ -16,7 +16,7 @@ struct Overloaded : Fs... {
 
 const char* variant_name(const CoreError::Variant& kind) {
     constexpr const char* names[] = {"TleFormat", "Tle", "Elements", "Sgp4", "Interval",
-                                     "Roots", "Detect", "Aoi", "Custom"};
+                                     "Roots", "Detect", "Aoi", "Custom", "Cancelled"};
     return names[kind.index()];
 }
 
@@ -26,6 +26,7 @@ std::string inner_text(const CoreError::Variant& kind) {
                           [](const CoreError::TleFormat& e) { return e.text; },
                           [](const CoreError::Interval& e) { return e.text; },
                           [](const CoreError::Custom& e) { return e.text; },
+                          [](const CoreError::Cancelled&) { return std::string("stopped by its host"); },
                           [](const auto& e) { return e.error.text(); },
                       },
                       kind);
@@ -42,7 +43,8 @@ std::string CoreError::text() const {
                                         "Roots error: ",
                                         "Detection error: ",
                                         "Area of interest error: ",
-                                        ""};
+                                        "",
+                                        "Cancelled: "};
     return prefixes[kind.index()] + inner_text(kind);
 }
 

@@ -23,8 +23,10 @@ struct CoreError {
     struct Detect { DetectError error; };
     struct Aoi { AreaError error; };
     struct Custom { std::string text; };
+    // The host asked a long computation to stop (see util/cancel.hpp).
+    struct Cancelled {};
 
-    using Variant = std::variant<TleFormat, Tle, Elements, Sgp4, Interval, Roots, Detect, Aoi, Custom>;
+    using Variant = std::variant<TleFormat, Tle, Elements, Sgp4, Interval, Roots, Detect, Aoi, Custom, Cancelled>;
     Variant kind;
 
     // The full text: the variant's prefix, then what it carries.
@@ -33,6 +35,7 @@ struct CoreError {
     std::string debug_text() const;
     // Whether Python sees it as ValueError (input errors) rather than RuntimeError.
     bool is_input_error() const;
+    bool is_cancelled() const { return std::holds_alternative<Cancelled>(kind); }
 };
 
 // T for a result that may fail, std::expected<T, CoreError>, and for T itself.

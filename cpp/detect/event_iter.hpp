@@ -59,45 +59,48 @@ public:
     const Cost& cost() const { return cost_; }
 
     // The next sign change, none once the interval is exhausted, or the error of
-    // this sample (the scan then continues after it on the next call).
-    std::expected<std::optional<Event>, CoreError> next() {
-        while (!done_) {
+    // this sample (the scan then continues after it on the next call). A call that
+    // the host stopped leaves the scan as it was.
+    std::expected<std::optional<Event>, CoreError> next() { return undone_if_cancelled(state_, [this] { return step(); }); }
+
+private:
+    using Item = std::expected<std::optional<Event>, CoreError>;
+
+    Item step() {
+        while (!state_.done) {
             const std::optional<time::Instant> t = next_instant();
             if (!t || *t >= end_) {
-                done_ = true;
+                state_.done = true;
                 return crossing_at_the_last_zero();
             }
-            cursor_ = *t;
-            const auto sample = cost_(*t);
+            state_.cursor = *t;
+            const auto sample = evaluate(cost_, *t);
             if (!sample) return std::unexpected(sample.error());
             if (auto event = take(*t, *sample)) return *event;
         }
         return std::optional<Event>();
     }
 
-private:
-    using Item = std::expected<std::optional<Event>, CoreError>;
-
     // Files one sample; an event (or a solver error) when it completes a crossing.
     std::optional<Item> take(time::Instant t, const CostSample& sample) {
         if (sample.value == 0.0) {
-            if (!zero_at_) zero_at_ = t;
+            if (!state_.zero_at) state_.zero_at = t;
             return std::nullopt;
         }
-        const std::optional<TimedSample> previous = std::exchange(previous_, TimedSample{unix_seconds(t), sample});
-        const std::optional<time::Instant> zero_at = std::exchange(zero_at_, std::nullopt);
+        const std::optional<TimedSample> previous = std::exchange(state_.previous, TimedSample{unix_seconds(t), sample});
+        const std::optional<time::Instant> zero_at = std::exchange(state_.zero_at, std::nullopt);
         if (!previous || !(previous->sample.value * sample.value < 0.0)) return std::nullopt;
         const bool rising = previous->sample.value < 0.0;
         if (zero_at) return Item(Event{*zero_at, rising});
-        const auto root = solve(*previous, *previous_, refinement_, cost_);
+        const auto root = solve(*previous, *state_.previous, refinement_, cost_);
         if (!root) return Item(std::unexpected(root.error()));
         return Item(Event{time::Instant::from_unix_seconds_f64(*root), rising});
     }
 
     // A last sample of exactly zero: the interval end tells a crossing from a touch.
     Item crossing_at_the_last_zero() {
-        if (!zero_at_ || !previous_) return std::optional<Event>();
-        const auto sample = cost_(end_);
+        if (!state_.zero_at || !state_.previous) return std::optional<Event>();
+        const auto sample = evaluate(cost_, end_);
         if (!sample) return std::unexpected(sample.error());
         if (auto event = take(end_, *sample); event && *event) return *event;
         return std::optional<Event>();
@@ -108,18 +111,22 @@ private:
 
     // A step past the last representable instant is past the interval end too.
     std::optional<time::Instant> next_instant() const {
-        if (!cursor_) return start_;
-        return cursor_->checked_add(advancing_step(step_));
+        if (!state_.cursor) return start_;
+        return state_.cursor->checked_add(advancing_step(step_));
     }
+
+    struct State {
+        std::optional<time::Instant> cursor;
+        std::optional<TimedSample> previous;   // the last sample that was not zero
+        std::optional<time::Instant> zero_at;  // the first zero sample after it
+        bool done = false;
+    };
 
     Cost cost_;
     time::Duration step_;
     Refinement refinement_;
     time::Instant start_, end_;
-    std::optional<time::Instant> cursor_;
-    std::optional<TimedSample> previous_;    // the last sample that was not zero
-    std::optional<time::Instant> zero_at_;  // the first zero sample after it
-    bool done_ = false;
+    State state_;
 };
 
 template <CostFunction Cost>

@@ -12,27 +12,10 @@
 
 #include "core/core_error.hpp"
 #include "core/refinement.hpp"
+#include "detect/cost.hpp"
 #include "time/instant.hpp"
 
 namespace orbweave::detect {
-
-// A signed value of time: positive (or zero) inside the event.
-struct CostSample {
-    double value = 0.0;
-    std::optional<double> derivative;  // per second, when cheaply available
-};
-
-// Callable as `std::expected<CostSample, CoreError>(time::Instant)`.
-template <class F>
-concept CostFunction = requires(F f, time::Instant t) {
-    { f(t) } -> std::same_as<std::expected<CostSample, CoreError>>;
-};
-
-// A cost sample together with the time (float seconds since 1970) it was taken at.
-struct TimedSample {
-    double t;
-    CostSample sample;
-};
 
 namespace root_detail {
 
@@ -57,15 +40,16 @@ inline double candidate(double lo, double hi, double f_lo, double f_hi, const Ti
     return x;
 }
 
-// Evaluates the cost at float seconds; a failure becomes the Roots error.
+// Evaluates the cost at float seconds; a failure becomes the Roots error, a stop
+// asked for by the host stays what it is.
 template <class F>
 auto evaluator(F& cost) {
     return [&cost](double t) -> std::expected<CostSample, CoreError> {
-        auto sample = cost(time::Instant::from_unix_seconds_f64(t));
-        if (!sample)
+        auto sample = evaluate(cost, time::Instant::from_unix_seconds_f64(t));
+        if (!sample && !sample.error().is_cancelled())
             return std::unexpected(CoreError{CoreError::Roots{
                 RootError{RootError::CostFn{std::make_shared<const CoreError>(std::move(sample.error()))}}}});
-        return *sample;
+        return sample;
     };
 }
 

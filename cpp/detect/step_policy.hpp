@@ -50,16 +50,17 @@ concept BoundedCost = CostFunction<F> && requires(const F& f, time::Instant t, d
 // A sample without a bound.
 template <CostFunction Cost>
 std::expected<ScanSample, CoreError> plain_sample(Cost& cost, time::Instant t) {
-    auto sample = cost(t);
+    auto sample = evaluate(cost, t);
     if (!sample) return std::unexpected(std::move(sample.error()));
     return ScanSample{*sample, std::nullopt};
 }
 
 template <CostFunction Cost>
 std::expected<ScanSample, CoreError> scan_sample(Cost& cost, time::Instant t, double horizon) {
-    if constexpr (BoundedCost<Cost>)
+    if constexpr (BoundedCost<Cost>) {
+        if (cancel::requested()) return std::unexpected(CoreError{CoreError::Cancelled{}});
         return cost.scan(t, horizon);
-    else
+    } else
         return plain_sample(cost, t);
 }
 

@@ -156,7 +156,7 @@ template <CostFunction Cost>
 std::expected<std::optional<Window>, CoreError> detect_window_at(time::Instant t, Cost cost, time::Duration walk_step,
                                                                  time::Duration max_window_duration,
                                                                  const Refinement& refinement) {
-    const auto sample = cost(t);
+    const auto sample = evaluate(cost, t);
     if (!sample) return std::unexpected(sample.error());
     if (sample->value < 0.0) return std::optional<Window>();
     const auto found = detect_at(t, *sample, cost, walk_step, max_window_duration, refinement);

@@ -54,28 +54,35 @@ public:
 
     // The next window or gap, none once the interval is exhausted, or an error. After
     // an error during the scan the next call continues after the failed sample; an
-    // error at the interval end ends the search.
-    std::expected<std::optional<Window>, CoreError> next() {
-        if (phase_ == Phase::Done) return std::optional<Window>();
-        if (phase_ == Phase::Finishing) return finish();
+    // error at the interval end ends the search. A call that the host stopped
+    // leaves the search as it was, so the next call does the same work again.
+    std::expected<std::optional<Window>, CoreError> next() { return undone_if_cancelled(state_, [this] { return step(); }); }
+
+private:
+    enum class Phase { Scanning, Finishing, Done };
+    using Item = std::expected<std::optional<Window>, CoreError>;
+
+    Item step() {
+        if (state_.phase == Phase::Done) return std::optional<Window>();
+        if (state_.phase == Phase::Finishing) return finish();
         while (true) {
             const std::optional<time::Instant> t = next_instant();
             if (!t || *t >= interval().end) {
-                phase_ = Phase::Finishing;
+                state_.phase = Phase::Finishing;
                 return finish();
             }
-            cursor_ = *t;
-            if (pending_) return take_pending();
+            state_.cursor = *t;
+            if (state_.pending) return take_pending();
             auto sample = sample_at(*t);
             if (!sample) return std::unexpected(std::move(sample.error()));
             if (sample->cost.value < 0.0) {
-                if (!last_end_) last_end_ = *t;
-                last_sample_ = LastSample{*t, *sample};
+                if (!state_.last_end) state_.last_end = *t;
+                state_.last_sample = LastSample{*t, *sample};
                 keep_promise(sample->negative_for);
                 continue;
             }
-            promised_ = 0.0;
-            if (!last_end_ && config_.skip_leading_partial) {
+            state_.promised = 0.0;
+            if (!state_.last_end && config_.skip_leading_partial) {
                 const auto skipped = skip_window(*t, sample->cost);
                 if (!skipped) return std::unexpected(skipped.error());
                 continue;
@@ -83,10 +90,6 @@ public:
             return open_window(*t, sample->cost);
         }
     }
-
-private:
-    enum class Phase { Scanning, Finishing, Done };
-    using Item = std::expected<std::optional<Window>, CoreError>;
 
     WindowIter(WindowConfig<Step> config, Cost cost) : config_(std::move(config)), cost_(std::move(cost)) {
         config_.walk_step = floored(config_.walk_step);
@@ -103,37 +106,37 @@ private:
     // the instant after the last window, or one step of the scan. None when the
     // step leaves the range of instants, which is past the interval end as well.
     std::optional<time::Instant> next_instant() {
-        if (!cursor_) return interval().start;
-        if (pending_) return cursor_;
-        if (resume_) {
-            promised_ = 0.0;
-            return resume_->t;
+        if (!state_.cursor) return interval().start;
+        if (state_.pending) return state_.cursor;
+        if (state_.resume) {
+            state_.promised = 0.0;
+            return state_.resume->t;
         }
-        const time::Duration step = advancing_step(config_.step_policy.next_step(*cursor_, last_sample_));
-        promised_ -= step.as_seconds_f64();
-        return cursor_->checked_add(step);
+        const time::Duration step = advancing_step(config_.step_policy.next_step(*state_.cursor, state_.last_sample));
+        state_.promised -= step.as_seconds_f64();
+        return state_.cursor->checked_add(step);
     }
 
     // A scan sample at t. The instant after a window was sampled by its forward walk
     // already. A bound is a promise about time: the cost stays negative for
-    // promised_ seconds from the cursor, so while that promise reaches past the
+    // state_.promised seconds from the cursor, so while that promise reaches past the
     // horizon the cost function need not bound the sample again.
     std::expected<ScanSample, CoreError> sample_at(time::Instant t) {
-        if (resume_) return std::exchange(resume_, std::nullopt)->sample;
+        if (state_.resume) return std::exchange(state_.resume, std::nullopt)->sample;
         const double horizon = config_.step_policy.horizon();
-        auto sample = promised_ > 0.0 && promised_ >= horizon ? plain_sample(cost_, t) : scan_sample(cost_, t, horizon);
-        if (sample && promised_ > 0.0 && sample->cost.value < 0.0)
-            sample->negative_for = std::isnan(sample->negative_for.value_or(promised_))
-                                       ? promised_
-                                       : std::max(*sample->negative_for, promised_);
+        auto sample = state_.promised > 0.0 && state_.promised >= horizon ? plain_sample(cost_, t) : scan_sample(cost_, t, horizon);
+        if (sample && state_.promised > 0.0 && sample->cost.value < 0.0)
+            sample->negative_for = std::isnan(sample->negative_for.value_or(state_.promised))
+                                       ? state_.promised
+                                       : std::max(*sample->negative_for, state_.promised);
         return sample;
     }
 
     void keep_promise(std::optional<double> negative_for) {
-        if (negative_for && *negative_for > promised_) promised_ = *negative_for;
+        if (negative_for && *negative_for > state_.promised) state_.promised = *negative_for;
     }
 
-    Item take_pending() { return std::optional<Window>(*std::exchange(pending_, std::nullopt)); }
+    Item take_pending() { return std::optional<Window>(*std::exchange(state_.pending, std::nullopt)); }
 
     // A window already open at the interval start: walk to its end and drop it.
     std::expected<void, CoreError> skip_window(time::Instant t, const CostSample& at_t) {
@@ -142,8 +145,8 @@ private:
                                config_.max_window_duration, config_.step_policy.horizon()},
                               config_.refinement, cost_);
         if (!end) return std::unexpected(end.error());
-        last_end_ = end->crossing;
-        resume_ = LastSample{end->first_negative, end->at_first_negative};
+        state_.last_end = end->crossing;
+        state_.resume = LastSample{end->first_negative, end->at_first_negative};
         return {};
     }
 
@@ -152,7 +155,7 @@ private:
     // step would otherwise lead it on into the window before, reported already.
     DetectBounds window_bounds() const {
         DetectBounds walls = bounds();
-        if (last_sample_ && (!walls.start || last_sample_->t > *walls.start)) walls.start = last_sample_->t;
+        if (state_.last_sample && (!walls.start || state_.last_sample->t > *walls.start)) walls.start = state_.last_sample->t;
         return walls;
     }
 
@@ -162,15 +165,15 @@ private:
         const auto found = detect_at(t, at_t, cost_, config_.walk_step, config_.max_window_duration, config_.refinement,
                                      window_bounds(), config_.step_policy.horizon());
         if (!found) return std::unexpected(found.error());
-        resume_ = LastSample{found->resume, found->at_resume};
-        const std::optional<time::Instant> previous_end = std::exchange(last_end_, found->window.end);
+        state_.resume = LastSample{found->resume, found->at_resume};
+        const std::optional<time::Instant> previous_end = std::exchange(state_.last_end, found->window.end);
         if (!previous_end || !config_.report_gaps) return std::optional<Window>(found->window);
-        pending_ = found->window;
+        state_.pending = found->window;
         return std::optional<Window>(Window{{*previous_end, found->window.start}, WindowKind::Gap});
     }
 
     Item done() {
-        phase_ = Phase::Done;
+        state_.phase = Phase::Done;
         return std::optional<Window>();
     }
 
@@ -178,24 +181,24 @@ private:
     // the end, the final gap, or a window that opened after the last scan sample.
     Item finish() {
         const time::Instant end = interval().end;
-        if (pending_) {
-            pending_->end = end;
+        if (state_.pending) {
+            state_.pending->end = end;
             return take_pending();
         }
-        if (finish_done_) return done();
-        finish_done_ = true;
-        if (!last_end_ || *last_end_ >= end) return done();
-        const auto sample = cost_(end);
+        if (state_.finish_done) return done();
+        state_.finish_done = true;
+        if (!state_.last_end || *state_.last_end >= end) return done();
+        const auto sample = evaluate(cost_, end);
         if (!sample) {
-            phase_ = Phase::Done;
+            state_.phase = Phase::Done;
             return std::unexpected(sample.error());
         }
         if (sample->value < 0.0) {
             if (!config_.report_gaps) return done();
-            return std::optional<Window>(Window{{*last_end_, end}, WindowKind::Gap});
+            return std::optional<Window>(Window{{*state_.last_end, end}, WindowKind::Gap});
         }
         Item item = open_window(end, *sample);
-        if (!item) phase_ = Phase::Done;
+        if (!item) state_.phase = Phase::Done;
         return item;
     }
 
@@ -212,16 +215,20 @@ private:
     //
     // A step moves the cursor on and uses up that much of the promise. Once Done,
     // every call returns the end.
+    struct State {
+        Phase phase = Phase::Scanning;
+        std::optional<time::Instant> cursor;      // the last scan sample
+        std::optional<LastSample> last_sample;    // the last negative one, which the step rule reads
+        std::optional<time::Instant> last_end;    // the last window's end, or the first negative sample
+        std::optional<LastSample> resume;         // where the scan resumes, with the walk's sample there
+        double promised = 0.0;                    // seconds from the cursor the cost stays negative
+        std::optional<Window> pending;            // gap mode: the window after the gap just yielded
+        bool finish_done = false;                 // the sample at the interval end has been taken
+    };
+
     WindowConfig<Step> config_;
     Cost cost_;
-    Phase phase_ = Phase::Scanning;
-    std::optional<time::Instant> cursor_;      // the last scan sample
-    std::optional<LastSample> last_sample_;    // the last negative one, which the step rule reads
-    std::optional<time::Instant> last_end_;    // the last window's end, or the first negative sample
-    std::optional<LastSample> resume_;         // where the scan resumes, with the walk's sample there
-    double promised_ = 0.0;                    // seconds from the cursor the cost stays negative
-    std::optional<Window> pending_;            // gap mode: the window after the gap just yielded
-    bool finish_done_ = false;                 // the sample at the interval end has been taken
+    State state_;
 };
 
 template <StepRule Step, CostFunction Cost>

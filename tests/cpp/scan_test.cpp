@@ -12,6 +12,7 @@
 
 #include "detect/event_iter.hpp"
 #include "detect/window_iter.hpp"
+#include "util/cancel.hpp"
 
 using namespace orbweave;
 using detect::CostSample;
@@ -129,6 +130,58 @@ TEST(EventIter, SineCrossingsAreRefinedWithTheirDirection) {
     }
     EXPECT_FALSE(iter.next()->has_value());
     EXPECT_FALSE(iter.next()->has_value());
+}
+
+// A host check that asks to stop at its n-th call, counting from installation.
+int g_checks_until_stop = 0;
+bool stop_at_countdown() { return --g_checks_until_stop == 0; }
+
+// Drains an iterator while the host stops each call once, at its `stop_at`-th check,
+// and the call is then made again; the items must be those of an undisturbed run.
+template <class Iter>
+std::vector<Span> drain_with_stops(Iter& iter, int stop_at) {
+    std::vector<Span> out;
+    cancel::install(&stop_at_countdown);
+    for (bool retrying = false;;) {
+        g_checks_until_stop = retrying ? -1 : stop_at;
+        auto item = iter.next();
+        retrying = !item;
+        if (!item) {
+            EXPECT_TRUE(item.error().is_cancelled()) << item.error().text();
+            continue;
+        }
+        if (!*item) break;
+        if constexpr (requires { (*item)->rising; })
+            out.push_back({offset((*item)->t), (*item)->rising ? 1.0 : 0.0, WindowKind::Positive});
+        else
+            out.push_back({offset((*item)->start), offset((*item)->end), (*item)->kind});
+    }
+    cancel::install(nullptr);
+    return out;
+}
+
+TEST(Cancel, AStoppedCallLeavesTheIteratorAsItWas) {
+    for (const int stop_at : {1, 2, 3, 7}) {
+        auto events = *detect::event_iter(sine_windows()).step(Duration::seconds(700)).interval(at(0), at(20000)).build();
+        auto calm_events = *detect::event_iter(sine_windows()).step(Duration::seconds(700)).interval(at(0), at(20000)).build();
+        const auto stopped = drain_with_stops(events, stop_at);
+        std::vector<Span> calm;
+        while (auto e = *calm_events.next()) calm.push_back({offset(e->t), e->rising ? 1.0 : 0.0, WindowKind::Positive});
+        ASSERT_EQ(stopped.size(), calm.size());
+        for (size_t i = 0; i < calm.size(); ++i) EXPECT_EQ(stopped[i].start, calm[i].start);
+
+        const detect::WindowConfig<detect::AdaptiveStep> config{.step_policy = {Duration::seconds(10), Duration::seconds(600)},
+                                                                .report_gaps = true};
+        auto windows = build<detect::AdaptiveStep>(config, Bounded{sine_windows(), 1e-3}, 0, 20000);
+        auto calm_windows = build<detect::AdaptiveStep>(config, Bounded{sine_windows(), 1e-3}, 0, 20000);
+        const auto calm_spans = drain(calm_windows);
+        const auto stopped_spans = drain_with_stops(windows, stop_at);
+        ASSERT_EQ(stopped_spans.size(), calm_spans.size());
+        for (size_t i = 0; i < calm_spans.size(); ++i) {
+            EXPECT_EQ(stopped_spans[i].start, calm_spans[i].start);
+            EXPECT_EQ(stopped_spans[i].end, calm_spans[i].end);
+        }
+    }
 }
 
 TEST(EventIter, NoEventWithoutAStrictSignChangeOrAfterTheLastSample) {

@@ -8,7 +8,7 @@ import pytest
 
 from orbweave import Interval
 
-from conftest import HAS_NOTES, UTC, expect_note, notes, utc
+from conftest import HAS_NOTES, UTC, expect_note, iss_predictor, notes, utc
 
 class Utc2(dt.tzinfo):
     """A zone that is UTC in every respect but does not compare equal to timezone.utc."""
@@ -44,6 +44,33 @@ def test_bad_datetimes_name_the_argument(value, error, message, argument):
         Interval(**args)
     assert str(info.value) == message
     expect_note(info.value, argument)
+
+
+def overriding(base, **fields):
+    """An instance of a subclass of `base` whose named fields report other integers."""
+    subclass = type("Odd" + base.__name__, (base,), {name: property(lambda self, v=v: v) for name, v in fields.items()})
+    return subclass(2024, 1, 1, tzinfo=UTC) if base is dt.datetime else subclass(days=1)
+
+
+# Fields that a subclass reports beyond their range, in their full width: never
+# narrowed into a valid but wrong value.
+@pytest.mark.parametrize("fields", [dict(month=2**32 + 1), dict(day=2**32 + 1), dict(hour=2**32 + 1),
+                                    dict(microsecond=2**32), dict(second=-1), dict(year=2**40)], ids=str)
+def test_datetime_fields_outside_the_calendar(fields):
+    with pytest.raises(ValueError) as info:
+        Interval(overriding(dt.datetime, **fields), utc(2024, 1, 2))
+    assert str(info.value) == "datetime fields are outside the calendar"
+    expect_note(info.value, "start")
+
+
+@pytest.mark.parametrize("fields, error", [
+    (dict(days=2**62), OverflowError), (dict(days=-2**62), OverflowError), (dict(days=10**14), OverflowError),
+    (dict(seconds=2**63 - 1), OverflowError), (dict(days=2**64), OverflowError),
+], ids=str)
+def test_timedelta_fields_beyond_the_duration_range(fields, error):
+    with pytest.raises(error) as info:
+        iss_predictor().prediction_iter(Interval(utc(2024, 1, 1), utc(2024, 1, 2)), overriding(dt.timedelta, **fields))
+    expect_note(info.value, "step")
 
 
 @pytest.mark.parametrize("tz", [UTC, dt.timezone(dt.timedelta(0)), dt.timezone(dt.timedelta(0), "Z")])

@@ -4,6 +4,7 @@
 
 #include "binding/classes.hpp"
 #include "binding/support/declare.hpp"
+#include "util/cancel.hpp"
 
 namespace orbweave::py {
 
@@ -24,11 +25,13 @@ std::expected<frames::Geodetic, CoreError> value_at(const SampledIter<Sampled::G
 }
 
 // The next sample and the satellite there. After a failed evaluation the sampler
-// has moved on, so the next call continues.
+// has moved on, so the next call continues; a stop asked for by a signal comes
+// before the sampler moves.
 template <Sampled S>
 auto next_sample(SampledIter<S>& it) {
     using Value = typename decltype(value_at(it, time::Instant()))::value_type;
     using Item = std::optional<std::tuple<time::Instant, Value>>;
+    if (cancel::requested()) return std::expected<Item, CoreError>(std::unexpected(CoreError{CoreError::Cancelled{}}));
     const std::optional<time::Instant> t = it.sampler.next();
     if (!t) return std::expected<Item, CoreError>(Item());
     auto value = value_at(it, *t);

@@ -1,6 +1,7 @@
 #include "binding/support/convert.hpp"
 
 #include <initializer_list>
+#include <optional>
 #include <string>
 
 #include "binding/support/cache.hpp"
@@ -97,6 +98,27 @@ bool read_datetime_state(PyObject* value, long long (&fields)[7], Ref& tzinfo) {
     return true;
 }
 
+// The calendar fields in their full width: a datetime subclass may report any
+// integers, which must not be narrowed into valid-looking ones.
+bool within_calendar(const long long (&f)[7]) {
+    const auto within = [](long long v, long long lo, long long hi) { return lo <= v && v <= hi; };
+    return within(f[0], time::kMinYear, time::kMaxYear) && within(f[1], 1, 12) && within(f[2], 1, 31) &&
+           within(f[3], 0, 23) && within(f[4], 0, 59) && within(f[5], 0, 59) && within(f[6], 0, 999'999);
+}
+
+// days * 86400 + seconds + microseconds / 1e6 in checked arithmetic; none outside
+// the range of durations (reachable only through a subclass's own fields).
+std::optional<time::Duration> duration_from_fields(long long days, long long seconds, long long microseconds) {
+    constexpr long long kMicrosPerSecond = 1'000'000;
+    long long whole = 0;
+    if (__builtin_mul_overflow(days, time::kSecondsPerDay, &whole) || __builtin_add_overflow(whole, seconds, &whole) ||
+        __builtin_add_overflow(whole, microseconds / kMicrosPerSecond, &whole))
+        return std::nullopt;
+    constexpr long long kLargest = time::Duration::max().floor_seconds() - 1;
+    if (whole > kLargest || whole < -kLargest) return std::nullopt;
+    return time::Duration::from_parts(whole, microseconds % kMicrosPerSecond * 1000);
+}
+
 }  // namespace
 
 bool to_instant(PyObject* value, time::Instant& out) {
@@ -121,13 +143,13 @@ bool to_instant(PyObject* value, time::Instant& out) {
     if (utc < 0) return false;
     if (utc == 0) return raise(PyExc_ValueError, "expected datetime.timezone.utc");
     if (!have_fields && !read_datetime_fields(value, fields)) return false;
+    constexpr const char* kOutsideCalendar = "datetime fields are outside the calendar";
+    if (!within_calendar(fields)) return raise(PyExc_ValueError, kOutsideCalendar);
     auto civil = time::Instant::from_civil(fields[0], static_cast<unsigned>(fields[1]), static_cast<unsigned>(fields[2]),
                                            static_cast<unsigned>(fields[3]), static_cast<unsigned>(fields[4]),
                                            static_cast<unsigned>(fields[5]),
                                            static_cast<uint32_t>(fields[6]) * 1000u);
-    // A datetime subclass could report fields outside the calendar.
-    if (!civil || fields[6] < 0 || fields[6] > 999'999)
-        return raise(PyExc_ValueError, "datetime fields are outside the calendar");
+    if (!civil) return raise(PyExc_ValueError, kOutsideCalendar);  // a day beyond its month
     out = *civil;
     return true;
 }
@@ -157,8 +179,9 @@ bool to_duration(PyObject* value, time::Duration& out) {
     if (!int_attribute(value, n.days, days) || !int_attribute(value, n.seconds, seconds) ||
         !int_attribute(value, n.microseconds, microseconds))
         return false;
-    // |days| <= 999'999'999, so the sum stays far inside 64 bits.
-    out = time::Duration::from_parts(days * time::kSecondsPerDay + seconds, microseconds * 1000);
+    const auto duration = duration_from_fields(days, seconds, microseconds);
+    if (!duration) return raise(PyExc_OverflowError, "timedelta is outside the range of durations");
+    out = *duration;
     return true;
 }
 

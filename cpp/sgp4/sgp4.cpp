@@ -3,6 +3,8 @@
 #include <cmath>
 #include <initializer_list>
 #include <numbers>
+#include <optional>
+#include <utility>
 #include <string_view>
 
 #include "sgp4/sgp4_deep_space.hpp"
@@ -168,6 +170,22 @@ double greenwich_sidereal_angle(double julian_date) {
     return temp;
 }
 
+namespace {
+
+// The first of the angles and the drag term that is not finite; the mean motion,
+// eccentricity and inclination are refused by the checks before.
+std::optional<Sgp4InitError> non_finite_element(const ElementRecord& e) {
+    const std::pair<const char*, double> read[] = {{"right ascension", e.right_ascension},
+                                                   {"argument of perigee", e.argument_of_perigee},
+                                                   {"mean anomaly", e.mean_anomaly},
+                                                   {"drag term", e.drag_term}};
+    for (const auto& [name, value] : read)
+        if (!std::isfinite(value)) return Sgp4InitError{NonFiniteElement{name, value}};
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::expected<Sgp4Constants, Sgp4InitError> initialise(const ElementRecord& elements) {
     const double no_kozai = elements.mean_motion * kRevPerDayToRadPerMin;
     if (!(no_kozai > 0.0)) return std::unexpected(kozai_error(KozaiElementsError::NegativeKozaiMeanMotion));
@@ -188,6 +206,7 @@ std::expected<Sgp4Constants, Sgp4InitError> initialise(const ElementRecord& elem
     // number: the Kozai value or the inclination was not finite.
     if (std::isnan(q.no_unkozai))
         return std::unexpected(kozai_error(KozaiElementsError::NegativeBrouwerMeanMotion));
+    if (auto error = non_finite_element(elements)) return std::unexpected(*error);
     c.no_unkozai = q.no_unkozai;
     c.ao = q.ao;
     c.sinio = q.sinio;
@@ -210,6 +229,13 @@ namespace {
 
 Sgp4PropagationError propagation_error(Sgp4PropagationError::Kind kind, double eccentricity, double t) {
     return Sgp4PropagationError{kind, eccentricity, t};
+}
+
+bool is_finite(const TemePrediction& s) {
+    const auto finite = [](const std::array<double, 3>& v) {
+        return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]);
+    };
+    return finite(s.position_km) && finite(s.velocity_km_s);
 }
 
 }  // namespace
@@ -370,11 +396,15 @@ std::expected<TemePrediction, Sgp4PropagationError> propagate(const Sgp4Constant
     const double vy = xmy * cossu - snod * sinsu;
     const double vz = sini * cossu;
 
-    return TemePrediction{
+    const TemePrediction state{
         {(mrt * ux) * kEarthRadiusKm, (mrt * uy) * kEarthRadiusKm, (mrt * uz) * kEarthRadiusKm},
         {(mvt * ux + rvdot * vx) * kVkmPerSec, (mvt * uy + rvdot * vy) * kVkmPerSec,
          (mvt * uz + rvdot * vz) * kVkmPerSec},
     };
+    // Elements whose terms overflow (a drag term of 1e308) give NaN or infinite
+    // states, which no caller could tell from a real position.
+    if (!is_finite(state)) return std::unexpected(propagation_error(Kind::NonFiniteState, 0.0, t));
+    return state;
 }
 
 // ---------------------------------------------------------------- error texts
@@ -401,12 +431,16 @@ std::string Sgp4InitError::text() const {
                    ? "The Kozai mean motion calculated from epoch elements is negative"
                    : "The Brouwer mean motion calculated from epoch elements is negative";
     }
+    if (const auto* element = std::get_if<NonFiniteElement>(&kind))
+        return join({"The epoch ", element->name, " (", shortest_decimal(element->value), ") is not finite"});
     const double e = std::get<OutOfRangeEpochEccentricity>(kind).eccentricity;
     return join({"The epoch eccentricity (", shortest_decimal(e), ") is outside the range [0, 1["});
 }
 
 std::string Sgp4InitError::debug_text() const {
     if (const auto* kozai = std::get_if<KozaiElementsError>(&kind)) return join({"Kozai(", kozai_kind_name(*kozai), ")"});
+    if (const auto* element = std::get_if<NonFiniteElement>(&kind))
+        return join({"NonFiniteElement { name: ", element->name, ", value: ", shortest_decimal(element->value), " }"});
     const double e = std::get<OutOfRangeEpochEccentricity>(kind).eccentricity;
     return join({"OutOfRangeEpochEccentricity { eccentricity: ", shortest_decimal(e), " }"});
 }
@@ -422,6 +456,8 @@ std::string Sgp4PropagationError::text() const {
                                                               : "(after adding third-body perturbations)"});
         case Kind::NegativeSemiLatusRectum:
             return join({"The propagated semi-latus rectum is negative ", minutes, " minutes after epoch"});
+        case Kind::NonFiniteState:
+            return join({"The propagated state is not finite ", minutes, " minutes after epoch"});
     }
     return {};
 }
@@ -436,6 +472,8 @@ std::string Sgp4PropagationError::debug_text() const {
                          ", t: ", minutes, " }"});
         case Kind::NegativeSemiLatusRectum:
             return join({"NegativeSemiLatusRectum { t: ", minutes, " }"});
+        case Kind::NonFiniteState:
+            return join({"NonFiniteState { t: ", minutes, " }"});
     }
     return {};
 }

@@ -50,8 +50,17 @@ struct OutOfRangeEpochEccentricity {
     double eccentricity;
 };
 
+// An angle or the drag term that is infinite or NaN, which would make every
+// propagated state NaN; `name` is the element's name in words.
+struct NonFiniteElement {
+    const char* name;
+    double value;
+
+    bool operator==(const NonFiniteElement&) const = default;
+};
+
 struct Sgp4InitError {
-    std::variant<KozaiElementsError, OutOfRangeEpochEccentricity> kind;
+    std::variant<KozaiElementsError, OutOfRangeEpochEccentricity, NonFiniteElement> kind;
 
     std::string text() const;
     // Structured rendering for diagnostics, e.g. "Kozai(NegativeKozaiMeanMotion)".
@@ -64,6 +73,7 @@ struct Sgp4PropagationError {
         OutOfRangeEccentricity,           // secular eccentricity, before third-body terms
         OutOfRangePerturbedEccentricity,  // after the lunar-solar periodics
         NegativeSemiLatusRectum,
+        NonFiniteState,  // a position or velocity that is not finite (overflowing elements)
     };
     Kind kind;
     double eccentricity;  // meaningful for the two eccentricity kinds, else 0

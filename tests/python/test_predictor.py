@@ -70,14 +70,15 @@ class TestConstruction:
             Predictor(Elements(**{**ISS, field: value}))
 
     @pytest.mark.parametrize("field", ["drag_term", "right_ascension", "argument_of_perigee", "mean_anomaly"])
-    def test_non_finite_angles_or_drag_never_give_a_finite_state(self, field):
-        predictor = Predictor(Elements(**{**ISS, field: math.nan}))
-        try:
-            values = state(predictor, EPOCH + dt.timedelta(minutes=10))
-        except RuntimeError as error:
-            assert str(error).startswith("SGP4 propagation error: ")
-        else:
-            assert not all(math.isfinite(v) for v in values)
+    def test_non_finite_angles_or_drag_are_refused(self, field):
+        with pytest.raises(ValueError) as info:
+            Predictor(Elements(**{**ISS, field: math.nan}))
+        assert str(info.value) == f"SGP4 elements error: The epoch {field.replace('_', ' ')} (NaN) is not finite"
+
+    def test_overflowing_elements_never_give_a_state_that_is_not_finite(self):
+        predictor = Predictor(Elements(**{**ISS, "drag_term": 1e308}))
+        with pytest.raises(RuntimeError, match="^SGP4 propagation error: The propagated state is not finite 10 minutes"):
+            state(predictor, EPOCH + dt.timedelta(minutes=10))
 
     def test_zero_eccentricity_is_accepted(self):
         Predictor(Elements(**{**ISS, "eccentricity": 0.0})).propagate(EPOCH)

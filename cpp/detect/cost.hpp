@@ -23,11 +23,17 @@ concept CostFunction = requires(F f, time::Instant t) {
     { f(t) } -> std::same_as<std::expected<CostSample, CoreError>>;
 };
 
+// The error of a search that the host stopped (out of line: the rare path).
+[[gnu::noinline, gnu::cold]] inline std::unexpected<CoreError> cancelled() {
+    return std::unexpected(CoreError{CoreError::Cancelled{}});
+}
+
 // The engine evaluates a cost function only through here, which first gives the
 // host its chance to stop a long search.
 template <class Cost>
 std::expected<CostSample, CoreError> evaluate(Cost& cost, time::Instant t) {
-    if (cancel::requested()) return std::unexpected(CoreError{CoreError::Cancelled{}});
+    if (cancel::requested()) [[unlikely]]
+        return cancelled();
     return cost(t);
 }
 

@@ -58,7 +58,8 @@ std::expected<ScanSample, CoreError> plain_sample(Cost& cost, time::Instant t) {
 template <CostFunction Cost>
 std::expected<ScanSample, CoreError> scan_sample(Cost& cost, time::Instant t, double horizon) {
     if constexpr (BoundedCost<Cost>) {
-        if (cancel::requested()) return std::unexpected(CoreError{CoreError::Cancelled{}});
+        if (cancel::requested()) [[unlikely]]
+            return cancelled();
         return cost.scan(t, horizon);
     } else
         return plain_sample(cost, t);

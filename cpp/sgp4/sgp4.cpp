@@ -231,12 +231,6 @@ Sgp4PropagationError propagation_error(Sgp4PropagationError::Kind kind, double e
     return Sgp4PropagationError{kind, eccentricity, t};
 }
 
-bool is_finite(const TemePrediction& s) {
-    const auto finite = [](const std::array<double, 3>& v) {
-        return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]);
-    };
-    return finite(s.position_km) && finite(s.velocity_km_s);
-}
 
 }  // namespace
 
@@ -396,15 +390,16 @@ std::expected<TemePrediction, Sgp4PropagationError> propagate(const Sgp4Constant
     const double vy = xmy * cossu - snod * sinsu;
     const double vz = sini * cossu;
 
-    const TemePrediction state{
-        {(mrt * ux) * kEarthRadiusKm, (mrt * uy) * kEarthRadiusKm, (mrt * uz) * kEarthRadiusKm},
-        {(mvt * ux + rvdot * vx) * kVkmPerSec, (mvt * uy + rvdot * vy) * kVkmPerSec,
-         (mvt * uz + rvdot * vz) * kVkmPerSec},
-    };
+    const double x = (mrt * ux) * kEarthRadiusKm, y = (mrt * uy) * kEarthRadiusKm, z = (mrt * uz) * kEarthRadiusKm;
+    const double vx_km_s = (mvt * ux + rvdot * vx) * kVkmPerSec, vy_km_s = (mvt * uy + rvdot * vy) * kVkmPerSec,
+                 vz_km_s = (mvt * uz + rvdot * vz) * kVkmPerSec;
     // Elements whose terms overflow (a drag term of 1e308) give NaN or infinite
-    // states, which no caller could tell from a real position.
-    if (!is_finite(state)) return std::unexpected(propagation_error(Kind::NonFiniteState, 0.0, t));
-    return state;
+    // states, which no caller could tell from a real position. One test covers all
+    // six components: a NaN or infinite one makes their sum so too (as would
+    // components beyond 1e307 km, which are no position either).
+    if (!std::isfinite(x + y + z + vx_km_s + vy_km_s + vz_km_s)) [[unlikely]]
+        return std::unexpected(propagation_error(Kind::NonFiniteState, 0.0, t));
+    return TemePrediction{{x, y, z}, {vx_km_s, vy_km_s, vz_km_s}};
 }
 
 // ---------------------------------------------------------------- error texts

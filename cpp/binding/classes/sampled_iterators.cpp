@@ -31,7 +31,8 @@ template <Sampled S>
 auto next_sample(SampledIter<S>& it) {
     using Value = typename decltype(value_at(it, time::Instant()))::value_type;
     using Item = std::optional<std::tuple<time::Instant, Value>>;
-    if (cancel::requested()) return std::expected<Item, CoreError>(std::unexpected(CoreError{CoreError::Cancelled{}}));
+    if (cancel::requested()) [[unlikely]]
+        return std::expected<Item, CoreError>(detect::cancelled());
     const std::optional<time::Instant> t = it.sampler.next();
     if (!t) return std::expected<Item, CoreError>(Item());
     auto value = value_at(it, *t);

@@ -3,7 +3,11 @@
 #   1. the C++ unit tests (GoogleTest via CTest), under ASan and UBSan;
 #   2. the fuzz targets replaying their corpora (clang, libFuzzer, ASan, UBSan);
 #   3. one cp310-abi3 wheel, installed and tested with pytest under every
-#      CPython >= 3.10 found on the machine.
+#      CPython >= 3.10 found on the machine;
+#   4. the pytest suite against the extension built with ASan and UBSan
+#      (scripts/sanitized_pytest.sh);
+#   5. every operation of the extension looped on Debian's debug interpreter,
+#      failing on reference or memory growth (scripts/refleak.sh).
 # Installs GoogleTest and clang from Debian's packages when they are absent.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -97,4 +101,6 @@ run_cpp_tests
 replay_fuzz_corpora
 build_wheel
 run_pytest_everywhere
+"$root"/scripts/sanitized_pytest.sh "$build/sanitize"
+"$root"/scripts/refleak.sh "$build/refleak"
 log "all tests passed"

@@ -1,6 +1,7 @@
 """Elements, Classification and Tle from Python."""
 import datetime as dt
 import json
+import os
 import subprocess
 import sys
 import warnings
@@ -42,7 +43,7 @@ class TestClassification:
     def test_hash_is_stable_across_processes(self):
         code = "import orbweave; print(hash(orbweave.Classification.Secret))"
         outputs = {subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True,
-                                  env={"PYTHONHASHSEED": seed}).stdout for seed in ("1", "2")}
+                                  env={**os.environ, "PYTHONHASHSEED": seed}).stdout for seed in ("1", "2")}
         assert outputs == {f"{hash(Classification.Secret)}\n"}
 
 

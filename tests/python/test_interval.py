@@ -1,5 +1,6 @@
 """Interval: the window protocol shared with Transit, Illumination and AoiWindow."""
 import datetime as dt
+import os
 import subprocess
 import sys
 
@@ -53,7 +54,7 @@ def test_hash_is_stable_across_processes():
     code = ("import datetime as dt, orbweave; u = dt.timezone.utc; "
             "print(hash(orbweave.Interval(dt.datetime(2024, 5, 1, 10, tzinfo=u), dt.datetime(2024, 5, 1, 11, tzinfo=u))))")
     outputs = {subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True,
-                              env={"PYTHONHASHSEED": seed}).stdout for seed in ("1", "2")}
+                              env={**os.environ, "PYTHONHASHSEED": seed}).stdout for seed in ("1", "2")}
     assert outputs == {f"{hash(Interval(A, B))}\n"}
 
 

@@ -34,7 +34,7 @@ run_cpp_tests() {
     cmake -S . -B "$build/test-cpp" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DORBWEAVE_BUILD_PYTHON=OFF -DORBWEAVE_BUILD_TESTS=ON -DORBWEAVE_SANITIZE=ON >/dev/null
     cmake --build "$build/test-cpp"
-    ctest --test-dir "$build/test-cpp" --output-on-failure -j 2
+    ORBWEAVE_SHARED_DATA="$shared_data" ctest --test-dir "$build/test-cpp" --output-on-failure -j 2
 }
 
 replay_fuzz_corpora() {

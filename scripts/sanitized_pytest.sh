@@ -40,7 +40,7 @@ install_clang() {
 make_venv() {
     [ -x "$venv/bin/python" ] || python3 -m venv "$venv"
     "$venv/bin/python" -m pip install -q --upgrade pip >/dev/null 2>&1 || true
-    "$venv/bin/python" -m pip install -q pytest sgp4 numpy mypy hypothesis
+    python3 scripts/test_requirements.py | xargs -d '\n' "$venv/bin/python" -m pip install -q
 }
 
 install_sanitized_module() {

@@ -88,7 +88,7 @@ run_pytest_everywhere() {
         [ -x "$venv/bin/python" ] || "$python" -m venv "$venv"
         "$venv/bin/python" -m pip install -q --upgrade pip >/dev/null 2>&1 || true
         "$venv/bin/python" -m pip install -q --force-reinstall --no-deps "$wheel"
-        "$venv/bin/python" -m pip install -q pytest sgp4 numpy mypy hypothesis
+        "$venv/bin/python" -m pip install -q "$wheel[test]"
         # From the repository root, as a contributor runs it: the package lives under
         # src/, so the tree cannot shadow the installed wheel.
         (cd "$root" && ORBWEAVE_JSON_CHECK="$build/test-cpp/tests/tools/json_syntax_check" \

@@ -88,3 +88,6 @@ def test_the_repository_root_imports_the_installed_package():
     imported = {pathlib.Path(line).resolve() for line in run.stdout.splitlines()}
     installed = {pathlib.Path(distribution.locate_file(f)).resolve() for f in distribution.files or ()}
     assert len(imported) == 2 and imported <= installed, f"imported {imported}, not the installed files"
+    command = subprocess.run([sys.executable, "-m", "orbweave", "--help"], cwd=REPOSITORY, capture_output=True,
+                             text=True, check=False)
+    assert command.returncode == 0 and command.stdout.startswith("usage: orbweave"), command.stderr

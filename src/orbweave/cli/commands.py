@@ -11,9 +11,10 @@ import contextlib
 import datetime as dt
 import math
 import sys
-from typing import Any, Callable, Iterable, Iterator, Optional, TypeVar
+from typing import Any, Callable, Iterable, Iterator, TypeVar
 
 import orbweave
+from orbweave import catalog
 
 from . import output, searches
 from .inputs import InputError, Satellite, load_satellites, parse_polygon, read_text, sample
@@ -106,11 +107,6 @@ def _progress(total: int, label: str) -> Iterator[Callable[[str], None]]:
         yield advance
 
 
-def _is_search_error(error: BaseException) -> bool:
-    # The library's internal-fault exception derives from BaseException, not Exception.
-    return isinstance(error, (RuntimeError, ValueError, OverflowError)) or type(error).__name__ == "PanicException"
-
-
 def for_each(satellites: list[Satellite], label: str, search: Callable[[Satellite], Iterable[Record]],
              emit: Callable[[Record], None]) -> int:
     """Runs `search` for every satellite and passes each record to `emit`. A failed
@@ -124,7 +120,7 @@ def for_each(satellites: list[Satellite], label: str, search: Callable[[Satellit
                 for record in search(satellite):
                     emit(record)
             except BaseException as error:
-                if not _is_search_error(error):
+                if not catalog.is_search_error(error):
                     raise
                 note(f"{satellite.name}: {error}")
                 status = 1

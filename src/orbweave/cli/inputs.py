@@ -6,12 +6,12 @@ import dataclasses
 import datetime as dt
 import json
 import math
-import re
 import sys
 from importlib import resources
 from typing import Any, Callable, Optional
 
 import orbweave
+from orbweave import catalog
 
 STDIN = "-"
 SAMPLE_LABEL = "sample elements"
@@ -58,44 +58,32 @@ def read_text(path: str) -> tuple[str, str]:
         raise InputError(f"{label}: not UTF-8 text (byte {error.start})") from None
 
 
-# ---- TLE text -------------------------------------------------------------------------
+# ---- element sets ----------------------------------------------------------------------
 
-def _is_tle_pair(lines: list[tuple[int, str]], index: int) -> bool:
-    return (index + 1 < len(lines) and lines[index][1].startswith("1")
-            and lines[index + 1][1].startswith("2"))
-
-
-def parse_tle(label: str, text: str) -> list[Satellite]:
-    """Two-line or three-line element sets, one or many; blank lines are skipped.
-
-    A name line may carry the `0 ` prefix of the three-line format."""
-    lines = [(number, line.rstrip()) for number, line in enumerate(text.splitlines(), 1) if line.strip()]
-    satellites = []
-    index = 0
-    while index < len(lines):
-        if _is_tle_pair(lines, index):
-            name, data = "", lines[index:index + 2]
-            index += 2
-        else:
-            number, name = lines[index]
-            name = name.strip().removeprefix("0 ").strip()
-            data = lines[index + 1:index + 3]
-            if len(data) < 2:
-                raise InputError(f"{label}: line {number}: {name!r} is not followed by two TLE lines")
-            index += 3
-        satellites.append(_tle_satellite(label, name, data))
-    if not satellites:
+def _satellites(label: str, read: Callable[[str], list[orbweave.Elements]], text: str) -> list[Satellite]:
+    try:
+        elements = read(text)
+    except catalog.CatalogError as error:
+        raise InputError(f"{label}: {error}") from None
+    if not elements:
         raise InputError(f"{label}: no element sets found")
+    satellites = []
+    for item in elements:
+        try:
+            satellites.append(_satellite(item))
+        except (ValueError, RuntimeError) as error:
+            raise InputError(f"{label}: {catalog.satellite_name(item)}: {error}") from None
     return satellites
 
 
-def _tle_satellite(label: str, name: str, data: list[tuple[int, str]]) -> Satellite:
-    (first, line_1), (second, line_2) = data
-    where = f"{label}: lines {first}-{second}" + (f" ({name})" if name else "")
-    try:
-        return _satellite(orbweave.Tle(name, line_1, line_2).to_elements())
-    except (ValueError, RuntimeError) as error:
-        raise InputError(f"{where}: {error}") from None
+def parse_tle(label: str, text: str) -> list[Satellite]:
+    """Two-line or three-line element sets, one or many."""
+    return _satellites(label, catalog.read_tle, text)
+
+
+def parse_omm(label: str, text: str) -> list[Satellite]:
+    """An OMM JSON object, or a list of them."""
+    return _satellites(label, catalog.read_omm, text)
 
 
 def sample() -> list[Satellite]:
@@ -104,75 +92,19 @@ def sample() -> list[Satellite]:
     return parse_tle(SAMPLE_LABEL, text)
 
 
-# ---- JSON: OMM and GeoJSON ------------------------------------------------------------
-
-def _reject_constant(name: str) -> Any:
-    raise ValueError(f"{name} is not valid JSON")
-
-
-def _no_duplicate_keys(pairs: list[tuple[str, Any]]) -> dict[str, Any]:
-    result: dict[str, Any] = {}
-    for key, value in pairs:
-        if key in result:
-            raise ValueError(f"duplicate key {key!r}")
-        result[key] = value
-    return result
-
+# ---- GeoJSON ------------------------------------------------------------------------
 
 def parse_json(label: str, text: str) -> Any:
-    """Strict JSON: no NaN or Infinity, no key given twice."""
     try:
-        return json.loads(text, parse_constant=_reject_constant, object_pairs_hook=_no_duplicate_keys)
-    except RecursionError:
-        raise InputError(f"{label}: not valid JSON: nested too deeply") from None
+        return catalog.strict_json(text)
     except ValueError as error:
         raise InputError(f"{label}: not valid JSON: {error}") from None
-
-
-def _json_type(value: Any) -> str:
-    names = {dict: "an object", list: "a list", str: "a string", bool: "a boolean", type(None): "null"}
-    return names.get(type(value), "a number")
-
-
-# The OMM reader's position of a fault in the text it was given: for one record of a
-# list that is a text the command made, so the record's index is given instead.
-_POSITION = re.compile(r" at line \d+ column \d+$")
-
-
-def parse_omm(label: str, text: str) -> list[Satellite]:
-    """An OMM JSON object, or a list of them."""
-    document = parse_json(label, text)
-    if isinstance(document, dict):
-        return [_omm_satellite(label, lambda: orbweave.Elements.from_json(text), document)]
-    if not isinstance(document, list):
-        raise InputError(f"{label}: expected an OMM object or a list of them, found {_json_type(document)}")
-    if not document:
-        raise InputError(f"{label}: no element sets found")
-    satellites = []
-    for index, record in enumerate(document, 1):
-        where = f"{label}: record {index}"
-        if not isinstance(record, dict):
-            raise InputError(f"{where}: expected an OMM object, found {_json_type(record)}")
-        satellites.append(_omm_satellite(where, lambda: orbweave.Elements.from_dict(record), record, strip=True))
-    return satellites
-
-
-def _omm_satellite(where: str, read: Callable[[], orbweave.Elements], record: dict[str, Any],
-                   strip: bool = False) -> Satellite:
-    name = record.get("OBJECT_NAME")
-    if isinstance(name, str) and name.strip():
-        where = f"{where} ({name.strip()})"
-    try:
-        return _satellite(read())
-    except (ValueError, RuntimeError, TypeError) as error:
-        text = _POSITION.sub("", str(error)) if strip else str(error)
-        raise InputError(f"{where}: {text}") from None
 
 
 def _polygon_rings(label: str, document: Any) -> tuple[Any, int]:
     """The rings of the polygon a GeoJSON document holds, and the number of features it had."""
     if not isinstance(document, dict):
-        raise InputError(f"{label}: expected a GeoJSON object, found {_json_type(document)}")
+        raise InputError(f"{label}: expected a GeoJSON object, found {catalog.json_type(document)}")
     kind = document.get("type")
     if kind == "Polygon":
         return document.get("coordinates"), 1

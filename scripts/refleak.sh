@@ -32,16 +32,15 @@ build_module() {
     cmake -S . -B "$build/cmake" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DPython_EXECUTABLE="$(command -v "$python")" -DCMAKE_CXX_FLAGS=-DPy_DEBUG \
         -DORBWEAVE_BUILD_PYTHON=ON -DORBWEAVE_BUILD_TESTS=OFF >/dev/null
-    cmake --build "$build/cmake" --target _orbweave -j 2
+    cmake --build "$build/cmake" --target _orbweave _arrays -j 2
 }
 
-# The package as the wheel lays it out: the Python sources beside the module.
+# The package as the wheel lays it out: the Python sources beside the modules.
 assemble_package() {
-    local module=$1
     rm -rf "$build/site"
     mkdir -p "$build/site"
     cp -r src/orbweave "$build/site/"
-    cp "$module" "$build/site/orbweave/"
+    cp "$@" "$build/site/orbweave/"
 }
 
 # Reference-counting calls into the interpreter, and no inline release-build
@@ -58,8 +57,8 @@ check_counts_references() {
 
 install_debug_interpreter
 build_module
-module=$(ls "$build"/cmake/cpp/binding/_orbweave*.so)
-check_counts_references "$module"
-assemble_package "$module"
+modules=("$build"/cmake/cpp/binding/_orbweave*.so "$build"/cmake/cpp/binding/_arrays*.so)
+for module in "${modules[@]}"; do check_counts_references "$module"; done
+assemble_package "${modules[@]}"
 log "reference leaks on $python"
 PYTHONPATH="$build/site" "$python" tests/refleak/refleak.py

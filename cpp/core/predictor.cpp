@@ -49,7 +49,12 @@ std::expected<Predictor, CoreError> Predictor::from_elements(sgp4::ElementRecord
 
 std::expected<StateVector, CoreError> Predictor::propagate(time::Instant t,
                                                            sgp4::ResonanceCheckpoint* checkpoint) const {
-    auto prediction = sgp4::propagate(constants_, time::minutes_since(t, elements_.epoch), checkpoint);
+    return propagate_minutes(time::minutes_since(t, elements_.epoch), checkpoint);
+}
+
+std::expected<StateVector, CoreError> Predictor::propagate_minutes(double minutes_since_epoch,
+                                                                   sgp4::ResonanceCheckpoint* checkpoint) const {
+    auto prediction = sgp4::propagate(constants_, minutes_since_epoch, checkpoint);
     if (!prediction) return std::unexpected(CoreError{CoreError::Sgp4{prediction.error()}});
     return StateVector{metres(prediction->position_km), metres(prediction->velocity_km_s)};
 }

@@ -28,6 +28,9 @@ public:
     // (see sgp4::ResonanceCheckpoint) spares repeated resonance integration.
     std::expected<StateVector, CoreError> propagate(time::Instant t,
                                                     sgp4::ResonanceCheckpoint* checkpoint = nullptr) const;
+    // The same step from its time argument, minutes since epoch already formed.
+    std::expected<StateVector, CoreError> propagate_minutes(double minutes_since_epoch,
+                                                            sgp4::ResonanceCheckpoint* checkpoint = nullptr) const;
 
     // The satellite seen from a ground observer at t (range rate relative to the
     // rotating ground).

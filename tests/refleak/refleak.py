@@ -26,11 +26,13 @@ import itertools
 import json
 import math
 import signal
+import struct
 import sys
 import time
 import warnings
 from typing import Any, Callable, Iterator, Optional
 
+from orbweave import _arrays
 from orbweave import _orbweave as ow
 from orbweave._orbweave import (AoiWindow, Apsis, ApsisEvent, Circle, Classification, Coverage, Elements, FillRule,
                                 GeodeticPoint, Illumination, IlluminationState, Interval, LatLon, Polygon, Predictor,
@@ -553,6 +555,54 @@ def iterator_ops() -> Iterator[Op]:
              alarm_interrupts)
 
 
+def lane_buffers(lanes: int) -> tuple[bytearray, bytearray, bytearray]:
+    return bytearray(24 * lanes), bytearray(24 * lanes), bytearray(4 * lanes)
+
+
+# Three times as datetime64 ticks (one NaT), as seconds since the epoch (one NaN).
+TICKS = struct.pack("=3q", 1_594_516_747_000_000_000, -2 ** 63, 0)
+SECONDS = struct.pack("=3d", 0.0, math.nan, 86_400.0 * 60)
+
+
+def array_ops() -> Iterator[Op]:
+    """Every function of orbweave._arrays, with its failing and refused inputs."""
+    out = lane_buffers
+    cases: dict[str, list[tuple[str, Callable[[], Any], Optional[type]]]] = {
+        "propagate_ticks": [
+            ("ns", lambda: _arrays.propagate_ticks(P, TICKS, 1, 1, *out(3)), None),
+            ("ps, decaying", lambda: _arrays.propagate_ticks(DECAYING, TICKS, 1, 1000, *out(3)), None),
+            ("not a predictor", lambda: _arrays.propagate_ticks(EPOCH, TICKS, 1, 1, *out(3)), TypeError),
+            ("ticks not bytes", lambda: _arrays.propagate_ticks(P, bytearray(TICKS), 1, 1, *out(3)), TypeError),
+            ("ragged ticks", lambda: _arrays.propagate_ticks(P, TICKS[:-1], 1, 1, *out(3)), ValueError),
+            ("unit below 1", lambda: _arrays.propagate_ticks(P, TICKS, 1, 0, *out(3)), ValueError),
+            ("unit overflow", lambda: _arrays.propagate_ticks(P, TICKS, 2 ** 64, 1, *out(3)), OverflowError),
+            ("short output", lambda: _arrays.propagate_ticks(P, TICKS, 1, 1, *out(2)), ValueError),
+            ("missing arguments", lambda: _arrays.propagate_ticks(P, TICKS), TypeError),
+        ],
+        "propagate_seconds": [
+            ("decaying", lambda: _arrays.propagate_seconds(DECAYING, SECONDS, *out(3)), None),
+            ("output not bytearray", lambda: _arrays.propagate_seconds(P, SECONDS, bytes(72), *out(3)[1:]),
+             TypeError),
+            ("short errors", lambda: _arrays.propagate_seconds(P, SECONDS, *out(3)[:2], bytearray(8)), ValueError),
+        ],
+        "propagate_many": [
+            ("three", lambda: _arrays.propagate_many((P, DECAYING, P), LATE, *out(3)), None),
+            ("not a tuple", lambda: _arrays.propagate_many([P], LATE, *out(1)), TypeError),
+            ("not a predictor", lambda: _arrays.propagate_many((P, 1), LATE, *out(2)), TypeError),
+            ("naive time", lambda: _arrays.propagate_many((P,), dt.datetime(2020, 1, 1), *out(1)), TypeError),
+            ("other zone", lambda: _arrays.propagate_many((P,), LATE.astimezone(Utc2()), *out(1)), ValueError),
+        ],
+        "propagate_many_ticks": [
+            ("three", lambda: _arrays.propagate_many_ticks((P, DECAYING, P), 0, 10 ** 9, 1, *out(3)), None),
+            ("NaT", lambda: _arrays.propagate_many_ticks((P,), -2 ** 63, 1, 1, *out(1)), None),
+            ("unit below 1", lambda: _arrays.propagate_many_ticks((P,), 0, 0, 1, *out(1)), ValueError),
+        ],
+    }
+    for name, runs in cases.items():
+        for label, run, error in runs:
+            yield Op(f"_arrays.{name}", label, run, error)
+
+
 def no_constructor_ops() -> Iterator[Op]:
     for name in ow.__all__:
         cls = getattr(ow, name)
@@ -580,7 +630,7 @@ def all_ops() -> list[Op]:
         ops += [Op(key, f"fails {i}", run, error) for i, (run, error) in enumerate(failures)]
     for cls, (sample, twin, other) in SAMPLES.items():
         ops += protocol_ops(cls, sample, twin, other)
-    ops += [*iterator_ops(), *no_constructor_ops(), *warning_ops()]
+    ops += [*iterator_ops(), *no_constructor_ops(), *warning_ops(), *array_ops()]
     panic = panic_type()
     ops.append(Op("PanicException", "instant overflow", lambda: next(panic_iterator()), panic, quiet_stderr))
     return ops
@@ -592,6 +642,7 @@ def required_coverage() -> tuple[set[str], set[str]]:
     """What the module exposes: the constructors and methods, each of which needs its
     entry in CALLS; and every refused constructor, property, setter and slot."""
     callables, others = set(), {"PanicException"}
+    others.update(f"_arrays.{name}" for name in vars(_arrays) if not name.startswith("_"))
     for name in ow.__all__:
         cls = getattr(ow, name)
         members = vars(cls)

@@ -1,0 +1,109 @@
+#include "core/state_arrays.hpp"
+
+#include <cmath>
+#include <limits>
+#include <optional>
+
+#include "util/panic.hpp"
+
+namespace orbweave {
+
+namespace {
+
+// Wide enough for any int64 tick count times any int64 numerator.
+__extension__ typedef __int128 Nanos;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr Nanos kNanosPerDay = static_cast<Nanos>(time::kSecondsPerDay) * time::kNanosPerSecond;
+
+Nanos floor_div(Nanos a, Nanos b) {
+    const Nanos q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+// The instant `ns` nanoseconds after 1970, when it lies in the instant range.
+std::optional<time::Instant> instant_from_unix_nanos(Nanos ns) {
+    const Nanos days = floor_div(ns, kNanosPerDay);
+    if (days < time::kMinDay || days > time::kMaxDay) return std::nullopt;
+    const Nanos of_day = ns - days * kNanosPerDay;
+    return time::Instant::from_day_parts(static_cast<int64_t>(days),
+                                         static_cast<uint32_t>(of_day / time::kNanosPerSecond),
+                                         static_cast<uint32_t>(of_day % time::kNanosPerSecond));
+}
+
+void write_lane(LaneOutputs out, size_t lane, const StateVector& state, LaneError error) {
+    const Vec3& r = state.position;
+    const Vec3& v = state.velocity;
+    double* position = &out.positions[3 * lane];
+    double* velocity = &out.velocities[3 * lane];
+    position[0] = r.x, position[1] = r.y, position[2] = r.z;
+    velocity[0] = v.x, velocity[1] = v.y, velocity[2] = v.z;
+    out.errors[lane] = static_cast<int32_t>(error);
+}
+
+void fail_lane(LaneOutputs out, size_t lane, LaneError error) {
+    write_lane(out, lane, {{kNaN, kNaN, kNaN}, {kNaN, kNaN, kNaN}}, error);
+}
+
+}  // namespace
+
+LaneError lane_error(sgp4::Sgp4PropagationError::Kind kind) {
+    using Kind = sgp4::Sgp4PropagationError::Kind;
+    switch (kind) {
+        case Kind::OutOfRangeEccentricity: return LaneError::OutOfRangeEccentricity;
+        case Kind::OutOfRangePerturbedEccentricity: return LaneError::OutOfRangePerturbedEccentricity;
+        case Kind::NegativeSemiLatusRectum: return LaneError::NegativeSemiLatusRectum;
+        case Kind::NonFiniteState: return LaneError::NonFiniteState;
+    }
+    panic("unknown propagation error kind");
+}
+
+double minutes_since_epoch(int64_t ticks, TickUnit unit, time::Instant epoch) {
+    if (unit.numerator < 1 || unit.denominator < 1) panic("a tick unit below 1");
+    if (ticks == kNoTicks) return kNaN;
+    const Nanos scaled = static_cast<Nanos>(ticks) * unit.numerator;
+    const Nanos ns = floor_div(scaled, unit.denominator);
+    auto t = instant_from_unix_nanos(ns);
+    if (!t) return kNaN;
+    // A remainder below the nanosecond moves a time before the epoch one nanosecond
+    // up, toward it, so the truncation toward zero sees what the exact time gives.
+    if (ns * unit.denominator != scaled && *t < epoch) {
+        t = t->checked_add(time::Duration::nanoseconds(1));
+        if (!t) return kNaN;
+    }
+    return time::minutes_since(*t, epoch);
+}
+
+double minutes_since_epoch(double seconds) {
+    constexpr double kLimit = 9223372036854775808.0;  // 2^63
+    const double ns = std::nearbyint(seconds * 1e9);
+    if (!(std::fabs(ns) < kLimit)) return kNaN;
+    const auto since_epoch = time::Duration::nanoseconds(static_cast<int64_t>(ns));
+    return static_cast<double>(since_epoch.whole_milliseconds()) / 60000.0;
+}
+
+void propagate_lanes(std::span<const Predictor* const> satellites, std::span<const double> minutes,
+                     LaneOutputs out) {
+    const size_t lanes = minutes.size();
+    const bool one_satellite = satellites.size() == 1;
+    if (!(one_satellite || satellites.size() == lanes) || out.positions.size() != 3 * lanes ||
+        out.velocities.size() != 3 * lanes || out.errors.size() != lanes)
+        panic("lane buffers of mismatched sizes");
+    // One satellite's times mostly increase: its resonance integration resumes from
+    // the previous lane, with results equal to a fresh one.
+    sgp4::ResonanceCheckpoint checkpoint;
+    for (size_t lane = 0; lane < lanes; ++lane) {
+        if (std::isnan(minutes[lane])) {
+            fail_lane(out, lane, LaneError::InvalidTime);
+            continue;
+        }
+        const Predictor& satellite = *satellites[one_satellite ? 0 : lane];
+        const auto state = satellite.propagate_minutes(minutes[lane], one_satellite ? &checkpoint : nullptr);
+        if (state)
+            write_lane(out, lane, *state, LaneError::None);
+        else
+            fail_lane(out, lane, lane_error(std::get<CoreError::Sgp4>(state.error().kind).error.kind));
+    }
+}
+
+}  // namespace orbweave

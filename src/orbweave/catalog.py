@@ -266,7 +266,7 @@ class _Search:
                     if w.state == orbweave.IlluminationState.Eclipse)
         return predictor.aoi_iter(target, interval, *self.arguments, **self.knobs)
 
-    def run(self, index: int, satellite: Satellite) -> list[Record]:
+    def __call__(self, index: int, satellite: Satellite) -> list[Record]:
         elements = _elements(satellite)
         name = satellite_name(elements) if elements else f"satellite {index}"
         norad_id = elements.norad_id if elements else 0
@@ -290,11 +290,14 @@ class _Search:
         return records
 
 
-def _run_chunk(search: _Search, first: int, chunk: Sequence[Satellite]) -> list[Record]:
-    records: list[Record] = []
+Task = Callable[[int, Any], Sequence[Result]]
+
+
+def _run_chunk(task: Task[Result], first: int, chunk: Sequence[Any]) -> list[Result]:
+    results: list[Result] = []
     for offset, satellite in enumerate(chunk):
-        records += search.run(first + offset, satellite)
-    return records
+        results += task(first + offset, satellite)
+    return results
 
 
 class SerialExecutor(futures.Executor):
@@ -316,36 +319,47 @@ def _default_chunksize(count: int) -> int:
     return max(1, min(500, math.ceil(count / (4 * (os.cpu_count() or 1)))))
 
 
-def _run(search: _Search, satellites: Sequence[Satellite], executor: Optional[futures.Executor],
-         chunksize: Optional[int], progress: Optional[Progress]) -> list[Record]:
+def run_iter(task: Task[Result], satellites: Sequence[Any], *, executor: Optional[futures.Executor] = None,
+             chunksize: Optional[int] = None, progress: Optional[Progress] = None) -> Iterator[Result]:
+    """Runs `task(index, satellite)` for every satellite, in chunks on the executor, and
+    yields the results in the satellites' order, each chunk as soon as it and every
+    chunk before it are done. `task` must pickle for an executor of other processes (a
+    module-level function or an instance of a module-level class).
+
+    Without an `executor`, a local process pool with one worker per core runs it;
+    `progress(done, total)` is called as chunks finish, with the number of satellites
+    done. The searches below are tasks run through this."""
     satellites = list(satellites)
-    size = chunksize or _default_chunksize(len(satellites))
+    size = _default_chunksize(len(satellites)) if chunksize is None else chunksize
     if size < 1:
         raise ValueError(f"chunksize must be at least 1, got {size}")
-    if executor is None:
-        with futures.ProcessPoolExecutor(os.cpu_count()) as pool:
-            return _gather(search, satellites, pool, size, progress)
-    return _gather(search, satellites, executor, size, progress)
+    if executor is not None:
+        yield from _in_order(task, satellites, executor, size, progress)
+        return
+    with futures.ProcessPoolExecutor(os.cpu_count()) as pool:
+        yield from _in_order(task, satellites, pool, size, progress)
 
 
-def _gather(search: _Search, satellites: list[Satellite], executor: futures.Executor, size: int,
-            progress: Optional[Progress]) -> list[Record]:
+def _in_order(task: Task[Result], satellites: list[Any], executor: futures.Executor, size: int,
+              progress: Optional[Progress]) -> Iterator[Result]:
     starts = range(0, len(satellites), size)
-    pending = {executor.submit(_run_chunk, search, first, satellites[first:first + size]): number
+    pending = {executor.submit(_run_chunk, task, first, satellites[first:first + size]): number
                for number, first in enumerate(starts)}
-    results: list[list[Record]] = [[] for _ in starts]
-    done = 0
+    finished: dict[int, list[Result]] = {}
+    following, done = 0, 0
     try:
         for future in futures.as_completed(pending):
             number = pending[future]
-            results[number] = future.result()
+            finished[number] = future.result()
             done += min(size, len(satellites) - starts[number])
             if progress is not None:
                 progress(done, len(satellites))
+            while following in finished:
+                yield from finished.pop(following)
+                following += 1
     finally:
         for future in pending:
             future.cancel()
-    return [record for chunk in results for record in chunk]
 
 
 def _span(interval: orbweave.IntervalRange) -> tuple[dt.datetime, dt.datetime]:
@@ -362,7 +376,7 @@ def passes(satellites: Sequence[Satellite], sites: Sequence[orbweave.GeodeticPoi
     `executor` the work runs on a local process pool with one worker per core;
     `progress(done, total)` is called with the number of satellites finished."""
     search = _Search("passes", list(sites), *_span(interval), (float(min_elevation_deg),), knobs)
-    return _run(search, satellites, executor, chunksize, progress)
+    return list(run_iter(search, satellites, executor=executor, chunksize=chunksize, progress=progress))
 
 
 def eclipses(satellites: Sequence[Satellite], interval: orbweave.IntervalRange, *,
@@ -372,7 +386,7 @@ def eclipses(satellites: Sequence[Satellite], interval: orbweave.IntervalRange, 
 
     `knobs` are the keyword arguments of `Predictor.illumination_iter`."""
     search = _Search("eclipses", None, *_span(interval), (), knobs)
-    return _run(search, satellites, executor, chunksize, progress)
+    return list(run_iter(search, satellites, executor=executor, chunksize=chunksize, progress=progress))
 
 
 def area_windows(satellites: Sequence[Satellite], areas: Sequence[orbweave.Area],
@@ -385,4 +399,4 @@ def area_windows(satellites: Sequence[Satellite], areas: Sequence[orbweave.Area]
     `knobs` are the keyword arguments of `Predictor.aoi_iter` (`max_off_nadir_deg`,
     `coverage`, ...)."""
     search = _Search("areas", list(areas), *_span(interval), (), knobs)
-    return _run(search, satellites, executor, chunksize, progress)
+    return list(run_iter(search, satellites, executor=executor, chunksize=chunksize, progress=progress))

@@ -7,9 +7,12 @@ Each returns the exit status: 0, or 1 when the search failed for some satellite
 from __future__ import annotations
 
 import argparse
+import concurrent.futures as futures
 import contextlib
 import datetime as dt
 import math
+import multiprocessing
+import signal
 import sys
 from typing import Any, Callable, Iterable, Iterator, TypeVar
 
@@ -84,47 +87,83 @@ def describe_interval(interval: orbweave.Interval) -> str:
 # ---- running a search over every satellite ---------------------------------------------
 
 @contextlib.contextmanager
-def _progress(total: int, label: str) -> Iterator[Callable[[str], None]]:
-    """A callback naming the satellite about to run: a bar on standard error when it
-    is a terminal, nothing otherwise."""
+def _progress(total: int, label: str) -> Iterator[catalog.Progress]:
+    """A callback `(done, total)`: a bar on standard error when it is a terminal,
+    nothing otherwise."""
     if not sys.stderr.isatty():
-        yield lambda name: None
+        yield lambda done, total: None
         return
     from rich.console import Console
     from rich.progress import BarColumn, MofNCompleteColumn, Progress, TextColumn, TimeElapsedColumn
 
-    columns = (TextColumn(f"{label} {{task.description}}"), BarColumn(), MofNCompleteColumn(), TimeElapsedColumn())
+    columns = (TextColumn(label), BarColumn(), MofNCompleteColumn(), TimeElapsedColumn())
     with Progress(*columns, console=Console(stderr=True), transient=True,
                   redirect_stdout=sys.stdout.isatty()) as progress:
         task = progress.add_task("", total=total)
-        started = False
+        yield lambda done, total: progress.update(task, completed=done)
 
-        def advance(name: str) -> None:
-            nonlocal started
-            progress.update(task, description=name, advance=1 if started else 0)
-            started = True
 
-        yield advance
+def _reported(error: BaseException, satellite: Satellite) -> int:
+    """Names the satellite whose search failed; the exit status that follows."""
+    if not catalog.is_search_error(error):
+        raise error
+    note(f"{satellite.name}: {error}")
+    return 1
 
 
 def for_each(satellites: list[Satellite], label: str, search: Callable[[Satellite], Iterable[Record]],
              emit: Callable[[Record], None]) -> int:
-    """Runs `search` for every satellite and passes each record to `emit`. A failed
-    search is reported with the satellite's name, keeps what it found, and the others
-    still run; the result is the exit status."""
+    """Runs `search` for every satellite in this process and passes each record to
+    `emit` as it comes, for outputs too long to hold. A failed search is reported with
+    the satellite's name, keeps what it found, and the others still run; the result
+    is the exit status."""
     status = 0
-    with _progress(len(satellites), label) as advance:
-        for satellite in satellites:
-            advance(satellite.name)
+    with _progress(len(satellites), label) as progress:
+        for done, satellite in enumerate(satellites, 1):
             try:
                 for record in search(satellite):
                     emit(record)
-            except BaseException as error:
-                if not catalog.is_search_error(error):
-                    raise
-                note(f"{satellite.name}: {error}")
-                status = 1
+            except BaseException as error:  # noqa: B036 (the interrupts are raised again)
+                status = _reported(error, satellite)
+            progress(done, len(satellites))
     return status
+
+
+def _ignore_interrupts() -> None:
+    # Ctrl-C reaches every process of the terminal's group; only the command itself
+    # answers it, by ending the workers.
+    signal.signal(signal.SIGINT, signal.SIG_IGN)
+
+
+@contextlib.contextmanager
+def _executor(jobs: int) -> Iterator[futures.Executor]:
+    if jobs == 1:
+        yield catalog.SerialExecutor()
+        return
+    pool = futures.ProcessPoolExecutor(jobs, initializer=_ignore_interrupts)
+    try:
+        yield pool
+    except BaseException:
+        for child in multiprocessing.active_children():
+            child.terminate()
+        pool.shutdown(wait=False, cancel_futures=True)
+        raise
+    pool.shutdown()
+
+
+def gather(args: argparse.Namespace, satellites: list[Satellite], label: str, task: searches.Task) -> tuple[list[Any], int]:
+    """Runs a search task for every satellite, on `--jobs` worker processes, and returns
+    what it found (in the satellites' order) and the exit status."""
+    found: list[Any] = []
+    status = 0
+    with _progress(len(satellites), label) as progress, _executor(args.jobs) as executor:
+        for item in catalog.run_iter(task, satellites, executor=executor, chunksize=1, progress=progress):
+            if isinstance(item, searches.Message):
+                note(item.text)
+                status = max(status, int(item.failed))
+            else:
+                found.append(item)
+    return found, status
 
 
 def _plotting(args: argparse.Namespace):  # type: ignore[no-untyped-def]
@@ -173,9 +212,7 @@ def passes(args: argparse.Namespace) -> int:
     satellites = satellites_of(args)
     site = site_of(args)
     interval = interval_of(start_of(args, satellites), dt.timedelta(days=args.days))
-    found: list[Pass] = []
-    status = for_each(satellites, "passes", lambda s: searches.passes(s, site, interval, args.mask, note),
-                      found.append)
+    found, status = gather(args, satellites, "passes", searches.PassSearch(site, interval, args.mask))
     found.sort(key=lambda p: (p.aos, p.satellite.name))
     title = f"Passes above {args.mask:g}° over {describe_site(site)}, {describe_interval(interval)}"
     _write(args, "passes", title, PASS_COLUMNS, found)
@@ -238,8 +275,7 @@ ILLUMINATION_COLUMNS = WINDOW_COLUMNS[:2] + [Column("State", "state", lambda w: 
 def eclipses(args: argparse.Namespace) -> int:
     satellites = satellites_of(args)
     interval = interval_of(start_of(args, satellites), dt.timedelta(days=args.days))
-    found: list[Window] = []
-    status = for_each(satellites, "eclipses", lambda s: searches.eclipses(s, interval), found.append)
+    found, status = gather(args, satellites, "eclipses", searches.EclipseSearch(interval))
     if args.eclipses_only:
         found = [w for w in found if w.state == "eclipse"]
     what = "eclipses" if args.eclipses_only else "sunlit and eclipse windows"
@@ -272,9 +308,8 @@ def aoi(args: argparse.Namespace) -> int:
         note("--coverage full with --off-nadir 0 never opens a window: the reach is a single point")
     satellites = satellites_of(args)
     interval = interval_of(start_of(args, satellites), dt.timedelta(days=args.days))
-    found: list[Window] = []
-    status = for_each(satellites, "aoi",
-                      lambda s: searches.area_windows(s, area, interval, args.off_nadir, coverage, note), found.append)
+    found, status = gather(args, satellites, "aoi",
+                           searches.AreaSearch(area, interval, args.off_nadir, coverage))
     found.sort(key=lambda w: (w.start, w.satellite.name))
     reach = f"within {args.off_nadir:g}° of nadir" if args.off_nadir else "under the ground track"
     title = f"Windows with {args.coverage} of {area_text} {reach}, {describe_interval(interval)}"

@@ -93,6 +93,13 @@ def _format() -> _Parser:
     return parser
 
 
+def _jobs() -> _Parser:
+    parser = _Parser(add_help=False)
+    parser.add_argument("--jobs", type=values.jobs, default=1, metavar="N",
+                        help="worker processes sharing the satellites (default: 1, this process)")
+    return parser
+
+
 def _plot(what: str) -> _Parser:
     parser = _Parser(add_help=False)
     parser.add_argument("--plot", metavar="FILE",
@@ -120,7 +127,7 @@ azimuths at AoS and LoS, LoS, duration, and whether the satellite is sunlit at
 culmination. A pass in progress at the start or the end is shown whole; one that
 lasts more than an orbit beyond them (a satellite that never sets) is cut to the
 interval.""",
-            [_inputs(), _site(), _time(), _format(), _plot("a polar sky plot of the passes")])
+            [_inputs(), _site(), _time(), _format(), _jobs(), _plot("a polar sky plot of the passes")])
 
     track = command("track", commands.track, "The ground track, as CSV.", """\
 Time, latitude and longitude (degrees) and altitude (km) of the sub-satellite point
@@ -133,7 +140,7 @@ at every step, for each satellite: by default over one orbit.""",
     eclipses = command("eclipses", commands.eclipses, "Sunlit and eclipse windows.", """\
 The interval cut into alternating sunlit and eclipse windows (a cylindrical Earth
 shadow), for each satellite.""",
-                       [_inputs(), _time(), _format()])
+                       [_inputs(), _time(), _format(), _jobs()])
     eclipses.add_argument("--eclipses-only", action="store_true", help="list the eclipse windows only")
 
     aoi = command("aoi", commands.aoi, "Windows in which an area is within reach.", """\
@@ -141,7 +148,7 @@ The windows, in time order, in which an area is within the field of regard of ea
 satellite's payload (by default: under the ground track). A window in progress at
 the start or the end is shown whole; one that lasts more than an orbit beyond them
 is cut to the interval.""",
-                  [_inputs(), _time(), _format()])
+                  [_inputs(), _time(), _format(), _jobs()])
     area = aoi.add_argument_group("area (one of)").add_mutually_exclusive_group(required=True)
     area.add_argument("--circle", type=values.circle, metavar="LAT,LON,RADIUS_DEG",
                       help="a circle: centre in degrees, radius in degrees of arc")

@@ -12,9 +12,10 @@ from __future__ import annotations
 
 import dataclasses
 import datetime as dt
-from typing import Callable, Iterable, Iterator, Protocol
+from typing import Callable, Iterable, Iterator, Protocol, Union
 
 import orbweave
+from orbweave import catalog
 
 from .inputs import Satellite
 
@@ -122,3 +123,63 @@ def eclipses(satellite: Satellite, interval: orbweave.Interval) -> Iterator[Wind
 def ground_track(satellite: Satellite, interval: orbweave.Interval, step: dt.timedelta) -> Iterator[TrackPoint]:
     for time, point in satellite.predictor.ground_track_iter(interval, step):
         yield TrackPoint(satellite, time, point)
+
+
+# ---- the searches as tasks of a catalogue run -----------------------------------------
+
+@dataclasses.dataclass(frozen=True)
+class Message:
+    """A line for standard error; `failed` when it reports a failed search."""
+    text: str
+    failed: bool = False
+
+
+Found = Union[Pass, Window, Message]
+
+
+class Task(Protocol):
+    def __call__(self, index: int, satellite: Satellite) -> list[Found]: ...
+
+
+def _collected(satellite: Satellite, search: Callable[[Note], Iterable[Found]]) -> list[Found]:
+    """Everything one satellite's search finds, with its notes and, when it fails, the
+    failure after what it found until then."""
+    found: list[Found] = []
+    try:
+        for item in search(lambda text: found.append(Message(text))):
+            found.append(item)
+    except BaseException as error:  # noqa: B036 (the interrupts are raised again)
+        if not catalog.is_search_error(error):
+            raise
+        found.append(Message(f"{satellite.name}: {error}", failed=True))
+    return found
+
+
+@dataclasses.dataclass(frozen=True)
+class PassSearch:
+    site: orbweave.GeodeticPoint
+    interval: orbweave.Interval
+    mask_deg: float
+
+    def __call__(self, index: int, satellite: Satellite) -> list[Found]:
+        return _collected(satellite, lambda note: passes(satellite, self.site, self.interval, self.mask_deg, note))
+
+
+@dataclasses.dataclass(frozen=True)
+class EclipseSearch:
+    interval: orbweave.Interval
+
+    def __call__(self, index: int, satellite: Satellite) -> list[Found]:
+        return _collected(satellite, lambda note: eclipses(satellite, self.interval))
+
+
+@dataclasses.dataclass(frozen=True)
+class AreaSearch:
+    area: orbweave.Area
+    interval: orbweave.Interval
+    off_nadir_deg: float
+    coverage: orbweave.Coverage
+
+    def __call__(self, index: int, satellite: Satellite) -> list[Found]:
+        return _collected(satellite, lambda note: area_windows(satellite, self.area, self.interval,
+                                                               self.off_nadir_deg, self.coverage, note))

@@ -130,3 +130,14 @@ def off_nadir(text: str) -> float:
     (value,) = _numbers(text, "an angle in degrees", ("off-nadir angle",))
     _within("off-nadir angle", value, 0.0, 89.9, "°")
     return value
+
+
+def jobs(text: str) -> int:
+    """A number of worker processes."""
+    try:
+        value = int(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"{text!r} is not a whole number") from None
+    if not 1 <= value <= 1024:
+        raise argparse.ArgumentTypeError(f"{value} is outside [1, 1024]")
+    return value

@@ -64,9 +64,16 @@ void overflow_as_value_error() {
     Py_ssize_t size = 0;
     const char* utf8 = text ? PyUnicode_AsUTF8AndSize(text.get(), &size) : nullptr;
     const std::string message = utf8 ? std::string(utf8, static_cast<size_t>(size)) : std::string("out of range");
-    PyErr_Clear();  // a failure of str() itself leaves the fixed text
+    // The argument note, if any, stays readable on the new error.
+    Ref found = Ref::steal(value ? PyObject_GetAttrString(value, "__notes__") : nullptr);
+    Ref notes = found ? Ref::steal(PySequence_List(found.get())) : Ref();
+    PyErr_Clear();  // a failure of str() leaves the fixed text; no notes, none to copy
     PyErr_Restore(type, value, traceback);
     raise_wrapped(message, PyExc_ValueError);
+    if (!notes) return;
+    PyErr_Fetch(&type, &value, &traceback);
+    if (value && PyObject_SetAttrString(value, "__notes__", notes.get()) < 0) PyErr_Clear();
+    PyErr_Restore(type, value, traceback);
 }
 
 PyObject* ClassBuilder::build() {

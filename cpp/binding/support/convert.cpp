@@ -202,7 +202,7 @@ bool to_f64(PyObject* value, double& out) {
 
 bool to_instant_parts(PyObject* value, time::Instant& out) {
     if (!PyTuple_Check(value) || PyTuple_Size(value) != 3)
-        return raise(PyExc_TypeError, "expected a (days, second_of_day, nanosecond) tuple, got " + type_name(value));
+        return raise(PyExc_TypeError, "expected a (days, second_of_day, nanosecond) tuple of three ints");
     long long parts[3];
     for (Py_ssize_t i = 0; i < 3; ++i) {
         PyObject* part = PyTuple_GetItem(value, i);
@@ -217,9 +217,10 @@ bool to_instant_parts(PyObject* value, time::Instant& out) {
     if (fits_u32(parts[1]) && fits_u32(parts[2]))
         instant = time::Instant::from_checked_day_parts(parts[0], static_cast<uint32_t>(parts[1]),
                                                         static_cast<uint32_t>(parts[2]));
-    if (!instant)
-        return raise(PyExc_ValueError, "no instant has the parts (" + std::to_string(parts[0]) + ", " +
-                                           std::to_string(parts[1]) + ", " + std::to_string(parts[2]) + ")");
+    if (!instant) {
+        PyErr_Format(PyExc_ValueError, "no instant has the parts %R", value);
+        return false;
+    }
     out = *instant;
     return true;
 }

@@ -26,7 +26,8 @@ ClassBuilder PyClass<Refinement>::define() {
                                                "Convergence threshold on the crossing time, in seconds.")
         .settable<&Refinement::max_iter>("max_iter", "Maximum number of solver iterations.")
         .equality()
-        .pickled<"time_tolerance, max_iter", &make,
+        .pickled<"time_tolerance, max_iter",
+                 [](double time_tolerance, uint64_t max_iter) { return make(time_tolerance, max_iter); },
                  [](const Refinement& r) { return std::tuple{r.time_tolerance, r.max_iter}; }>();
 }
 

@@ -143,18 +143,22 @@ bool from_python(PyObject* value, std::optional<T>& out) {
     return true;
 }
 
-// Every item of an iterable, iterated once to the end.
+// Every item of a list or tuple (a finite sequence: no iterator that never ends),
+// taken from a snapshot that converting an item cannot change.
 template <class T>
 bool from_python(PyObject* value, std::vector<T>& out) {
-    Ref iterator = Ref::steal(PyObject_GetIter(value));
-    if (!iterator) return false;
+    if (!PyList_Check(value) && !PyTuple_Check(value)) return wrong_type(value, "list");
+    Ref items = Ref::steal(PySequence_Tuple(value));
+    if (!items) return false;
+    const Py_ssize_t count = PyTuple_Size(items.get());
     out.clear();
-    while (Ref item = Ref::steal(PyIter_Next(iterator.get()))) {
+    out.reserve(static_cast<size_t>(count));
+    for (Py_ssize_t i = 0; i < count; ++i) {
         T converted{};
-        if (!from_python(item.get(), converted)) return false;
+        if (!from_python(PyTuple_GetItem(items.get(), i), converted)) return false;
         out.push_back(std::move(converted));
     }
-    return !PyErr_Occurred();
+    return true;
 }
 
 template <class T>

@@ -236,8 +236,10 @@ TEST(Areas, StoredFormsMeetTheChecksOfTheirShapes) {
     EXPECT_EQ(failure(Polygon::from_unit_vertices(std::vector<Vec3>{x, {-1, 0, 0}, z}, FillRule::NonZero)),
               "polygon edge 0 joins antipodal vertices; no unique great-circle arc joins them");
     EXPECT_TRUE(Rectangle::from_bounds(-pole, pole, -kPi, 2 * kPi));
-    EXPECT_EQ(failure(Rectangle::from_bounds(0, std::nextafter(pole, 2.0), 0, 1)), "latitude 90.00000000000001 is outside [-90, 90]");
-    EXPECT_EQ(failure(Rectangle::from_bounds(0, 1, kPi, 1)), "rectangle west bound in radians is out of range: 3.141592653589793");
+    EXPECT_EQ(failure(Rectangle::from_bounds(0, std::nextafter(pole, 2.0), 0, 1)),
+              "latitude 90.00000000000001 is outside [-90, 90]");
+    EXPECT_EQ(failure(Rectangle::from_bounds(0, 1, kPi, 1)),
+              "rectangle west bound in radians is out of range: 3.141592653589793");
     EXPECT_EQ(failure(Rectangle::from_bounds(0, 1, 0, kNaN)), "rectangle extent in radians is out of range: NaN");
     EXPECT_EQ(failure(Rectangle::from_bounds(0, 1, 0, 0)).substr(0, 19), "rectangle is empty:");
     EXPECT_EQ(failure(Circle::from_centre({0, 0, 0.5}, 0.1)), "circle centre length is out of range: 0.5");

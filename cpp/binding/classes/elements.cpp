@@ -92,11 +92,10 @@ ElementRecord unpickle(uint64_t norad_id, ExactInstant epoch, double mean_motion
 }
 
 auto pickle_state(const ElementRecord& r) {
-    return std::tuple{r.norad_id,         ExactInstant{r.epoch}, r.mean_motion,       r.eccentricity,
-                      r.inclination,      r.right_ascension,     r.argument_of_perigee, r.mean_anomaly,
-                      r.mean_motion_dot,  r.mean_motion_ddot,    r.drag_term,         r.revolution_number,
-                      r.object_name,      r.classification,      r.international_designator,
-                      r.element_set_number, r.ephemeris_type};
+    return std::tuple{r.norad_id, ExactInstant{r.epoch}, r.mean_motion, r.eccentricity, r.inclination,
+                      r.right_ascension, r.argument_of_perigee, r.mean_anomaly, r.mean_motion_dot,
+                      r.mean_motion_ddot, r.drag_term, r.revolution_number, r.object_name, r.classification,
+                      r.international_designator, r.element_set_number, r.ephemeris_type};
 }
 
 PyObject* from_json(std::string json) {

@@ -301,10 +301,9 @@ public:
         static_assert(std::tuple_size_v<Fields> == std::tuple_size_v<typename ImplOf<Restore>::Args>,
                       "the state and the restoring function's arguments differ in number");
         static_assert(std::is_same_v<typename WithoutError<typename ImplOf<Restore>::Result>::Type, V>);
+        constexpr const char* doc = "Rebuild a pickled value from its fields, refusing any that the class cannot hold.";
         ClassBuilder::method(kUnpickleName, &call_unpickle<V, Params, Restore>,
-                             signed_doc(kUnpickleName, "$type", Params.view(),
-                                        "Rebuild a pickled value, checked as the constructor checks its arguments."),
-                             METH_CLASS);
+                             signed_doc(kUnpickleName, "$type", Params.view(), doc), METH_CLASS);
         return method<"__reduce__", "", &reduce_value<V, State>>("Helper for pickle.");
     }
 

@@ -64,7 +64,8 @@ time::Span window_span(ExactInstant start, ExactInstant end);
 // Pickling for a window that is its span alone (Transit, AoiWindow).
 template <class V>
 ClassDef<V>& with_span_pickling(ClassDef<V>& def) {
-    return def.template pickled<"start, end", [](ExactInstant start, ExactInstant end) { return V{window_span(start, end)}; },
+    return def.template pickled<"start, end",
+                                [](ExactInstant start, ExactInstant end) { return V{window_span(start, end)}; },
                                 [](const V& w) { return span_state(w); }>();
 }
 

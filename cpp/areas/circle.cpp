@@ -22,8 +22,15 @@ std::expected<Circle, AreaError> Circle::build(const LatLon& centre, double radi
     const double radius = radius_deg * kRadiansPerDegree;
     if (!(radius > 0.0 && radius < kLargestRadius))
         return std::unexpected(AreaError{AreaError::CircleRadius{radius_deg}});
+    return from_centre(unit_vector(centre), radius);
+}
+
+std::expected<Circle, AreaError> Circle::from_centre(const Vec3& centre, double radius) {
+    if (auto error = not_unit_error("circle centre length", centre)) return std::unexpected(std::move(*error));
+    if (!(radius > 0.0 && radius < kLargestRadius))
+        return std::unexpected(AreaError{AreaError::CircleRadius{radius * kDegreesPerRadian}});
     Circle circle;
-    circle.centre_ = unit_vector(centre);
+    circle.centre_ = centre;
     circle.radius_ = radius;
     return circle;
 }

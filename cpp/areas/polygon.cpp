@@ -28,19 +28,27 @@ Vec3 normalised(const Vec3& v) {
 }
 
 // The ring in input order without consecutive duplicates, and without a closing
-// duplicate of the first vertex; the first bad coordinate in input order fails.
-std::expected<std::vector<Vec3>, AreaError> distinct_ring(std::span<const LatLon> points) {
+// duplicate of the first vertex.
+std::vector<Vec3> distinct_ring(std::span<const Vec3> vertices) {
     std::vector<Vec3> ring;
-    ring.reserve(points.size());
+    ring.reserve(vertices.size());
+    for (const Vec3& vertex : vertices)
+        if (ring.empty() || !(angular_distance(ring.back(), vertex) < kSameVertex)) ring.push_back(vertex);
+    if (ring.size() >= 2 && angular_distance(ring.back(), ring.front()) < kSameVertex) ring.pop_back();
+    return ring;
+}
+
+// The vertices as unit vectors; the first bad coordinate in input order fails.
+std::expected<std::vector<Vec3>, AreaError> unit_vertices(std::span<const LatLon> points) {
+    std::vector<Vec3> vertices;
+    vertices.reserve(points.size());
     for (const LatLon& point : points) {
         if (auto error = latitude_error(point.latitude_deg)) return std::unexpected(std::move(*error));
         if (auto error = not_finite_error("polygon vertex longitude", point.longitude_deg))
             return std::unexpected(std::move(*error));
-        const Vec3 vertex = unit_vector(point);
-        if (ring.empty() || !(angular_distance(ring.back(), vertex) < kSameVertex)) ring.push_back(vertex);
+        vertices.push_back(unit_vector(point));
     }
-    if (ring.size() >= 2 && angular_distance(ring.back(), ring.front()) < kSameVertex) ring.pop_back();
-    return ring;
+    return vertices;
 }
 
 Vec3 ring_centre(const std::vector<Vec3>& ring) {
@@ -100,13 +108,23 @@ int quarter_turns(const Bearing& a, const Bearing& b) {
 }  // namespace
 
 std::expected<Polygon, AreaError> Polygon::build(std::span<const LatLon> vertices, FillRule fill_rule) {
-    auto ring = distinct_ring(vertices);
-    if (!ring) return std::unexpected(std::move(ring.error()));
-    if (ring->size() < 3) return std::unexpected(AreaError{AreaError::TooFewVertices{ring->size()}});
+    auto units = unit_vertices(vertices);
+    if (!units) return std::unexpected(std::move(units.error()));
+    return from_ring(distinct_ring(*units), fill_rule);
+}
+
+std::expected<Polygon, AreaError> Polygon::from_unit_vertices(std::span<const Vec3> vertices, FillRule fill_rule) {
+    for (const Vec3& vertex : vertices)
+        if (auto error = not_unit_error("polygon vertex length", vertex)) return std::unexpected(std::move(*error));
+    return from_ring(distinct_ring(vertices), fill_rule);
+}
+
+std::expected<Polygon, AreaError> Polygon::from_ring(std::vector<Vec3> ring, FillRule fill_rule) {
+    if (ring.size() < 3) return std::unexpected(AreaError{AreaError::TooFewVertices{ring.size()}});
 
     Polygon polygon;
     polygon.fill_rule_ = fill_rule;
-    polygon.vertices_ = std::move(*ring);
+    polygon.vertices_ = std::move(ring);
     const std::vector<Vec3>& v = polygon.vertices_;
     polygon.normals_.reserve(v.size());
     for (size_t i = 0; i < v.size(); ++i) {

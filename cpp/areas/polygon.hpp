@@ -21,6 +21,9 @@ public:
     // the hemisphere test.
     static std::expected<Polygon, AreaError> build(std::span<const LatLon> vertices,
                                                    FillRule fill_rule = FillRule::NonZero);
+    // From unit vectors, as `vertices()` reads them back: each must have length 1
+    // (within 1e-12), then the same deduplication and checks as `build`.
+    static std::expected<Polygon, AreaError> from_unit_vertices(std::span<const Vec3> vertices, FillRule fill_rule);
 
     // Radians: positive inside, negative outside, zero on the boundary; -infinity
     // for a point with a NaN coordinate.
@@ -33,6 +36,8 @@ public:
 
 private:
     Polygon() = default;
+    // The count, edge and hemisphere checks of a deduplicated ring.
+    static std::expected<Polygon, AreaError> from_ring(std::vector<Vec3> ring, FillRule fill_rule);
     double boundary_distance(const Vec3& p) const;
     int64_t winding_number(const Vec3& p) const;
 

@@ -19,6 +19,8 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr double kNoSpan = 1e-9;
 // Longitude spans from here on (2 pi - 1e-9) go all the way round: a band.
 constexpr double kFullCircle = 6.283185306179586;
+// The largest latitude, a pole, as 90 degrees converts to radians.
+constexpr double kRightAngle = 90.0 * kRadiansPerDegree;
 // Latitudes within 1e-9 rad of a pole are the pole, whose parallel is a point.
 constexpr double kPoleLatitude = 1.5707963257948965;
 // A vector no longer than this has no direction (the smallest normal double).
@@ -76,6 +78,17 @@ std::expected<Rectangle, AreaError> Rectangle::build(const LatLon& south_west, c
     const double east = wrapped_longitude(north_east.longitude_deg * kRadiansPerDegree);
     double extent = std::fmod(east - west, kTwoPi);
     if (extent < 0.0) extent += kTwoPi;
+    return from_bounds(south, north, west, extent);
+}
+
+std::expected<Rectangle, AreaError> Rectangle::from_bounds(double south, double north, double west, double extent) {
+    for (const double latitude : {south, north})
+        if (!(std::abs(latitude) <= kRightAngle))
+            return std::unexpected(AreaError{AreaError::Latitude{latitude * kDegreesPerRadian}});
+    if (!(west >= -kPi && west < kPi))
+        return std::unexpected(AreaError{AreaError::OutOfRange{"rectangle west bound in radians", west}});
+    if (!(extent <= kTwoPi))
+        return std::unexpected(AreaError{AreaError::OutOfRange{"rectangle extent in radians", extent}});
     if (auto error = emptiness_error(south, north, extent)) return std::unexpected(std::move(*error));
 
     Rectangle box;
@@ -102,15 +115,7 @@ std::expected<Rectangle, AreaError> Rectangle::build(const LatLon& south_west, c
 
 std::expected<Rectangle, AreaError> Rectangle::latitude_band(double south_deg, double north_deg) {
     if (auto error = latitudes_error(south_deg, north_deg)) return std::unexpected(std::move(*error));
-    const double south = south_deg * kRadiansPerDegree;
-    const double north = north_deg * kRadiansPerDegree;
-    if (auto error = emptiness_error(south, north, kTwoPi)) return std::unexpected(std::move(*error));
-    Rectangle band;
-    band.south_ = south;
-    band.north_ = north;
-    band.west_ = -kPi;
-    band.extent_ = kTwoPi;
-    return band;
+    return from_bounds(south_deg * kRadiansPerDegree, north_deg * kRadiansPerDegree, -kPi, kTwoPi);
 }
 
 bool Rectangle::within_longitudes(double longitude_rad) const {

@@ -15,6 +15,10 @@ public:
     static std::expected<Rectangle, AreaError> build(const LatLon& south_west, const LatLon& north_east);
     // Every longitude between two latitudes (a polar cap when one is a pole).
     static std::expected<Rectangle, AreaError> latitude_band(double south_deg, double north_deg);
+    // From what a box stores, as the accessors below read it back (radians): the
+    // same checks as `build`, and west in [-pi, pi), extent at most 2 pi; an extent
+    // within 1e-9 of 2 pi makes a band.
+    static std::expected<Rectangle, AreaError> from_bounds(double south, double north, double west, double extent);
 
     // Radians: positive inside, negative outside, zero on the boundary.
     double signed_offset(double latitude_deg, double longitude_deg) const;

@@ -99,6 +99,7 @@ std::string AreaError::text() const {
                        "meridian, so use `Rectangle::latitude_band` for a box spanning every longitude";
             },
             [&](const CircleRadius& e) { return "circle radius must lie in (0, 90°), got " + number(e.radius_deg) + "°"; },
+            [&](const OutOfRange& e) { return e.what + " is out of range: " + number(e.value); },
         },
         kind);
 }

@@ -57,9 +57,11 @@ struct AreaError {
     struct LargerThanHemisphere { double radius_deg; };
     struct EmptyRectangle { double south, north; };
     struct CircleRadius { double radius_deg; };
+    // A stored quantity (a vertex's length, a bound in radians) that no area holds.
+    struct OutOfRange { std::string what; double value; };
 
     std::variant<TooFewVertices, Latitude, NotFinite, AntipodalEdge, LargerThanHemisphere, EmptyRectangle,
-                 CircleRadius>
+                 CircleRadius, OutOfRange>
         kind;
 
     std::string text() const;

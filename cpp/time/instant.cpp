@@ -36,6 +36,13 @@ std::optional<Instant> Instant::from_civil(int64_t year, unsigned month, unsigne
     return Instant(days_from_civil(year, month, day), hour * 3600 + minute * 60 + second, nanosecond);
 }
 
+std::optional<Instant> Instant::from_checked_day_parts(int64_t days, uint32_t second_of_day, uint32_t nanosecond) {
+    if (days < kMinDay || days > kMaxDay || second_of_day >= kSecondsPerDay) return std::nullopt;
+    if (nanosecond >= 2 * kNanosPerSecond) return std::nullopt;
+    if (nanosecond >= kNanosPerSecond && second_of_day % 60 != 59) return std::nullopt;
+    return Instant(days, second_of_day, nanosecond);
+}
+
 CivilTime Instant::civil() const {
     const CivilDate date = civil_from_days(days_);
     return {date.year, date.month, date.day, second_of_day_ / 3600, second_of_day_ / 60 % 60,

@@ -67,6 +67,10 @@ public:
     // range. `nanosecond` may reach 1'999'999'999 only at second 59 (a leap second).
     static std::optional<Instant> from_civil(int64_t year, unsigned month, unsigned day, unsigned hour,
                                              unsigned minute, unsigned second, uint32_t nanosecond);
+    // Validated construction from the day parts that `days_since_1970`,
+    // `second_of_day` and `nanosecond` read back; nullopt outside the instant range
+    // or the day, and for a leap-second nanosecond outside a minute's last second.
+    static std::optional<Instant> from_checked_day_parts(int64_t days, uint32_t second_of_day, uint32_t nanosecond);
     // Unchecked construction for values already known to be valid.
     static constexpr Instant from_day_parts(int64_t days, uint32_t second_of_day, uint32_t nanosecond) {
         return Instant(days, second_of_day, nanosecond);

@@ -193,6 +193,59 @@ TEST(Circle, OffsetsFromCentreToRim) {
     EXPECT_EQ(to_lat_lon(unit_vector({10, -180})).longitude_deg, 180.0);
 }
 
+// Offsets at a few points: equal offsets everywhere tested, and equal read-outs,
+// make the same shape.
+template <class Shape>
+std::vector<double> offsets(const Shape& shape) {
+    std::vector<double> result;
+    for (const LatLon& p : {LatLon{45, 0}, LatLon{41.3, -4.9}, LatLon{-12, 100}, LatLon{60, 179}, LatLon{15, -175}})
+        result.push_back(shape.signed_offset(p.latitude_deg, p.longitude_deg));
+    return result;
+}
+
+TEST(Areas, StoredFormsRebuildTheSameShape) {
+    const Polygon ring = polygon({{40.1, -5.3}, {40.7, 5.9}, {50.3, 5.1}, {50.9, -5.7}}, FillRule::EvenOdd);
+    const Polygon ring_again = Polygon::from_unit_vertices(ring.vertices(), ring.fill_rule()).value();
+    EXPECT_EQ(ring_again.vertices(), ring.vertices());
+    EXPECT_EQ(offsets(ring_again), offsets(ring));
+
+    for (const auto& box : {Rectangle::build({10.1, 170.3}, {20.7, -170.9}).value(),
+                            Rectangle::latitude_band(-10.3, 10.7).value(),
+                            Rectangle::build({0, 10}, {10, 10 - 1e-8}).value()}) {
+        const Rectangle again = Rectangle::from_bounds(box.south(), box.north(), box.west(), box.extent()).value();
+        EXPECT_EQ(std::tuple(again.south(), again.north(), again.west(), again.extent(), again.is_band()),
+                  std::tuple(box.south(), box.north(), box.west(), box.extent(), box.is_band()));
+        EXPECT_EQ(offsets(again), offsets(box));
+    }
+
+    const Circle circle = Circle::build({20.3, 30.7}, 5.1).value();
+    const Circle circle_again = Circle::from_centre(circle.centre(), circle.radius()).value();
+    EXPECT_EQ(circle_again.centre(), circle.centre());
+    EXPECT_EQ(offsets(circle_again), offsets(circle));
+}
+
+TEST(Areas, StoredFormsMeetTheChecksOfTheirShapes) {
+    const Vec3 x{1, 0, 0}, y{0, 1, 0}, z{0, 0, 1};
+    const double pole = 90 * kRadiansPerDegree;
+    EXPECT_EQ(failure(Polygon::from_unit_vertices(std::vector<Vec3>{x, y, {0, 0, 2}}, FillRule::NonZero)),
+              "polygon vertex length is out of range: 2");
+    EXPECT_EQ(failure(Polygon::from_unit_vertices(std::vector<Vec3>{x, y, {kNaN, 0, 0}}, FillRule::NonZero)),
+              "polygon vertex length is out of range: NaN");
+    EXPECT_EQ(failure(Polygon::from_unit_vertices(std::vector<Vec3>{x, y, y, x}, FillRule::NonZero)),
+              "polygon needs at least 3 distinct vertices, got 2");
+    EXPECT_EQ(failure(Polygon::from_unit_vertices(std::vector<Vec3>{x, {-1, 0, 0}, z}, FillRule::NonZero)),
+              "polygon edge 0 joins antipodal vertices; no unique great-circle arc joins them");
+    EXPECT_TRUE(Rectangle::from_bounds(-pole, pole, -kPi, 2 * kPi));
+    EXPECT_EQ(failure(Rectangle::from_bounds(0, std::nextafter(pole, 2.0), 0, 1)),
+              "latitude 90.00000000000001 is outside [-90, 90]");
+    EXPECT_EQ(failure(Rectangle::from_bounds(0, 1, kPi, 1)),
+              "rectangle west bound in radians is out of range: 3.141592653589793");
+    EXPECT_EQ(failure(Rectangle::from_bounds(0, 1, 0, kNaN)), "rectangle extent in radians is out of range: NaN");
+    EXPECT_EQ(failure(Rectangle::from_bounds(0, 1, 0, 0)).substr(0, 19), "rectangle is empty:");
+    EXPECT_EQ(failure(Circle::from_centre({0, 0, 0.5}, 0.1)), "circle centre length is out of range: 0.5");
+    EXPECT_EQ(failure(Circle::from_centre(z, pole)), "circle radius must lie in (0, 90°), got 90°");
+}
+
 TEST(Areas, PointWithoutPositionIsInfinitelyFarOutside) {
     for (const Area& area : {Area{polygon(kTriangle)}, Area{Rectangle::build({0, 0}, {10, 10}).value()},
                              Area{Rectangle::latitude_band(-90, 90).value()}, Area{Circle::build({0, 0}, 5).value()}})

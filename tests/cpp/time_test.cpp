@@ -53,6 +53,18 @@ TEST(Instant, RejectsInvalidCivilFields) {
     EXPECT_TRUE(Instant::from_civil(2016, 12, 31, 23, 59, 59, 1'500'000'000));
 }
 
+TEST(Instant, CheckedDayPartsReadBackAndRefuseWhatNoInstantHas) {
+    const Instant leap = Instant::from_civil(2016, 12, 31, 23, 59, 59, 1'500'000'000).value();
+    EXPECT_EQ(Instant::from_checked_day_parts(leap.days_since_1970(), leap.second_of_day(), leap.nanosecond()), leap);
+    EXPECT_TRUE(Instant::from_checked_day_parts(kMinDay, 0, 0));
+    EXPECT_TRUE(Instant::from_checked_day_parts(kMaxDay, 86399, 999'999'999));
+    EXPECT_FALSE(Instant::from_checked_day_parts(kMinDay - 1, 0, 0));
+    EXPECT_FALSE(Instant::from_checked_day_parts(kMaxDay + 1, 0, 0));
+    EXPECT_FALSE(Instant::from_checked_day_parts(0, 86400, 0));
+    EXPECT_FALSE(Instant::from_checked_day_parts(0, 58, 1'000'000'000));  // leap only at a minute's last second
+    EXPECT_FALSE(Instant::from_checked_day_parts(0, 59, 2'000'000'000));
+}
+
 TEST(Instant, DifferenceIsExactAndOrdered) {
     const Instant a = at(2024, 5, 1, 10, 0, 0, 250);
     const Instant b = at(1969, 12, 31, 23, 59, 59, 500'000'000);

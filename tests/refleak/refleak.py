@@ -17,6 +17,7 @@ from __future__ import annotations
 
 import argparse
 import contextlib
+import copy
 import ctypes
 import dataclasses
 import datetime as dt
@@ -25,6 +26,7 @@ import inspect
 import itertools
 import json
 import math
+import pickle
 import signal
 import struct
 import sys
@@ -90,6 +92,8 @@ DECAYING = Predictor(Elements(**{**ISS, "drag_term": 0.5, "mean_motion_dot": 0.0
 LATE = EPOCH + dt.timedelta(days=60)
 NO_SOLVER = P.with_refinement(Refinement(max_iter=0))
 NEVER_CONVERGES = P.with_refinement(Refinement(time_tolerance=0.0, max_iter=2 ** 64 - 1))
+
+PROTOCOLS = range(pickle.HIGHEST_PROTOCOL + 1)
 
 # One sample of every class, with an equal twin and a different value where the
 # class compares.
@@ -214,6 +218,14 @@ WRONG: dict[str, list[tuple[Any, type]]] = {
     "text": [(b"text", TypeError), ("\ud800", UnicodeEncodeError)],
     "vertices": [(5, TypeError), (RaisingPoints(), KeyError), ([(0, 0), (0, 10), "x"], TypeError)],
     "omm": [({**OMM, "EPOCH": EPOCH}, TypeError), ({(1, 2): 3}, TypeError), ("{}", ValueError)],
+    # The fields of pickled values.
+    "instant": [(EPOCH, TypeError), ((0, 0), TypeError), ((0, 0, "0"), TypeError), ((0, 86400, 0), ValueError),
+                ((2 ** 70, 0, 0), ValueError), ((0, 58, 1_500_000_000), ValueError)],
+    "vec3": [((1.0, 2.0, 3.0), TypeError)],
+    "unit_vectors": [(5, TypeError), (RaisingPoints(), TypeError), ([(1.0, 0.0, 0.0)] * 3, TypeError),
+                     ([Vec3(2, 0, 0)] * 3, ValueError), ([Vec3(1, 0, 0)] * 3, ValueError)],
+    "illumination_state": [(0, TypeError)],
+    "apsis_event": [(1, TypeError)],
 }
 # What None raises where an argument is required: the wrong-type TypeError, but for
 # an interval (no attribute `start`) and an OMM dictionary (JSON null).
@@ -239,6 +251,16 @@ KIND = {
     "area": "area", "coverage": "coverage", "classification": "classification", "fill_rule": "fill_rule",
     "refinement": "refinement", "tle": "tle", "elements": "elements", "vertices": "vertices", "data": "omm",
     "StateVectorTeme.to_lvlh.target": "teme",
+}
+# Required arguments for which None is a value (a name that is absent).
+NONE_ACCEPTED = {"Elements._unpickle.object_name", "Elements._unpickle.international_designator"}
+# The arguments of `_unpickle`, which rebuilds a pickled value from its stored fields.
+UNPICKLE_KIND = {
+    **dict.fromkeys(["epoch", "start", "end", "time"], "instant"),
+    **dict.fromkeys(["position", "velocity", "centre"], "vec3"),
+    **dict.fromkeys(["azimuth", "elevation", "range", "range_rate", "south", "north", "west", "extent", "radius"],
+                    "float"),
+    "vertices": "unit_vectors", "state": "illumination_state", "event": "apsis_event",
 }
 
 # ------------------------------------------------------------------ callables
@@ -317,6 +339,19 @@ CALLS: dict[str, Call] = {
 }
 
 
+# Every class that pickles rebuilds from its own state.
+for _cls, (_sample, _, _) in SAMPLES.items():
+    if "_unpickle" in vars(_cls):
+        CALLS[f"{_cls.__name__}._unpickle"] = Call(_cls._unpickle, tuple(_sample.__reduce__()[1]))
+
+
+def unpickled(cls: type, **fields: Any) -> Callable[[], Any]:
+    """Rebuilds a pickled sample of `cls` with some of its fields replaced."""
+    names = list(inspect.signature(cls._unpickle).parameters)
+    state = dict(zip(names, SAMPLES[cls][0].__reduce__()[1]))
+    return lambda: cls._unpickle(**{**state, **fields})
+
+
 def first_next(iterator: Callable[[], Iterator]) -> Callable[[], Any]:
     return lambda: next(iterator())
 
@@ -344,6 +379,19 @@ FAILURES: dict[str, list[tuple[Callable[[], Any], type]]] = {
     "Predictor.detect_transit": [(lambda: P.detect_transit(TRANSIT.mid_point, OBSERVER, 10.0,
                                                            max_transit_duration=MINUTE), RuntimeError)],
     "Predictor.detect_aoi": [(lambda: P.detect_aoi(EPOCH, Rectangle.latitude_band(-90.0, 40.0)), RuntimeError)],
+    "Transit._unpickle": [(unpickled(type(TRANSIT), start=(18455, 0, 1), end=(18455, 0, 0)), ValueError)],
+    "AoiWindow._unpickle": [(unpickled(AoiWindow, start=(18455, 0, 1), end=(18455, 0, 0)), ValueError)],
+    "Illumination._unpickle": [(unpickled(Illumination, start=(18455, 0, 1), end=(18455, 0, 0)), ValueError)],
+    "StateVectorTeme._unpickle": [(unpickled(type(TEME), position=Vec3(math.nan, 0, 0)), ValueError)],
+    "Apsis._unpickle": [(unpickled(Apsis, altitude=math.inf), ValueError)],
+    "Observation._unpickle": [(unpickled(type(ENU.to_observation()), elevation=2.0), ValueError),
+                              (unpickled(type(ENU.to_observation()), range=-1.0), ValueError)],
+    "Predictor._unpickle": [(unpickled(Predictor, elements=Elements(**{**ISS, "eccentricity": 1.0})), ValueError)],
+    "Rectangle._unpickle": [(unpickled(Rectangle, west=math.pi), ValueError),
+                            (unpickled(Rectangle, extent=7.0), ValueError),
+                            (unpickled(Rectangle, south=0.9), ValueError)],
+    "Circle._unpickle": [(unpickled(Circle, centre=Vec3(0, 0, 2)), ValueError),
+                         (unpickled(Circle, radius=2.0), ValueError)],
     "TransitIter.__next__": [(first_next(lambda: NO_SOLVER.transits_iter(OBSERVER, DAY, 10.0)), RuntimeError),
                              (first_next(lambda: P.transits_iter(OBSERVER, DAY, 10.0, max_transit_duration=MINUTE)),
                               RuntimeError)],
@@ -380,6 +428,8 @@ class Op:
 
 
 def kind_of(key: str, name: str) -> str:
+    if key.endswith("._unpickle") and name in UNPICKLE_KIND:
+        return UNPICKLE_KIND[name]
     kind = KIND.get(f"{key.removesuffix('.__new__')}.{name}", KIND.get(name))
     if kind is None:
         raise SystemExit(f"{key}: no kind for the argument '{name}'; add it to KIND")
@@ -399,9 +449,11 @@ def argument_ops(key: str, call: Call) -> Iterator[Op]:
         given = {**call.kwargs, **call.knobs}
         kind = kind_of(key, parameter.name)
         wrong = list(WRONG[kind])
-        if parameter.default is inspect.Parameter.empty:
+        if parameter.default is inspect.Parameter.empty and f"{key}.{parameter.name}" not in NONE_ACCEPTED:
             wrong.append((None, NONE_RAISES.get(kind, TypeError)))
         for value, error in wrong:
+            if key.endswith("._unpickle") and error is OverflowError:
+                error = ValueError  # a payload promises TypeError or ValueError only
             if index < len(call.args):
                 args = (*call.args[:index], value, *call.args[index + 1:])
                 yield Op(key, f"{parameter.name}={value!r}", lambda a=args, k=given: call.function(*a, **k), error)
@@ -514,6 +566,11 @@ def protocol_ops(cls: type, sample: Any, twin: Any, other: Any) -> Iterator[Op]:
         yield Op(f"{name}.__eq__", "== other", lambda: (sample == other, sample != other))
         yield Op(f"{name}.__eq__", "== foreign", lambda: (sample == "foreign", sample != 1.5))
         yield Op(f"{name}.__eq__", "<", lambda: sample < twin, TypeError)
+    if "__reduce__" in vars(cls):
+        yield Op(f"{name}.__reduce__", "pickle, every protocol",
+                 lambda: [pickle.loads(pickle.dumps(sample, protocol)) for protocol in PROTOCOLS])
+        yield Op(f"{name}.__reduce__", "copy and deepcopy", lambda: (copy.copy(sample), copy.deepcopy(sample)))
+        yield Op(f"{name}.__reduce__", "surplus argument", lambda: sample.__reduce__(1), TypeError)
     if cls.__hash__ is not None and "__hash__" in vars(cls):
         yield Op(f"{name}.__hash__", "hash", lambda: hash(sample))
     elif "__eq__" in vars(cls):
@@ -653,9 +710,11 @@ def required_coverage() -> tuple[set[str], set[str]]:
             others.add(f"{name}()")
         others.add(name)  # instances refuse new attributes
         for attribute, value in members.items():
-            if attribute in ("__repr__", "__eq__", "__int__", "__iter__", "__next__") or \
+            if attribute in ("__repr__", "__eq__", "__int__", "__iter__", "__next__", "__reduce__") or \
                     (attribute == "__hash__" and value is not None):
                 others.add(f"{name}.{attribute}")
+            elif attribute == "_unpickle":
+                callables.add(f"{name}.{attribute}")
             elif attribute.startswith("_") or type(value) is cls:
                 continue
             elif type(value).__name__ == "getset_descriptor":

@@ -69,6 +69,15 @@ std::vector<areas::LatLon> vertices(const areas::Polygon& polygon) {
     return points;
 }
 
+// Pickled as stored, unit vectors, so that the copy has the very same vertices.
+std::expected<areas::Polygon, CoreError> unpickle_polygon(std::vector<Vec3> vertices, areas::FillRule fill_rule) {
+    return built(areas::Polygon::from_unit_vertices(vertices, fill_rule));
+}
+
+std::tuple<std::vector<Vec3>, areas::FillRule> polygon_state(const areas::Polygon& polygon) {
+    return {polygon.vertices(), polygon.fill_rule()};
+}
+
 std::string polygon_repr(const areas::Polygon& polygon) {
     return "Polygon(" + std::to_string(polygon.vertices().size()) +
            " vertices, fill_rule=" + member_name(polygon.fill_rule()) + ")";
@@ -92,6 +101,16 @@ std::tuple<double, double> longitudes_deg(const areas::Rectangle& r) {
     return {r.west() * kDegreesPerRadian, r.extent() * kDegreesPerRadian};
 }
 
+// Pickled as stored, in radians.
+std::expected<areas::Rectangle, CoreError> unpickle_rectangle(double south, double north, double west,
+                                                              double extent) {
+    return built(areas::Rectangle::from_bounds(south, north, west, extent));
+}
+
+std::tuple<double, double, double, double> rectangle_state(const areas::Rectangle& r) {
+    return {r.south(), r.north(), r.west(), r.extent()};
+}
+
 std::string rectangle_repr(const areas::Rectangle& r) {
     return "Rectangle(latitudes=(" + degrees_text(r.south()) + ", " + degrees_text(r.north()) +
            "), west=" + degrees_text(r.west()) + ", span=" + degrees_text(r.extent()) + ")";
@@ -106,6 +125,13 @@ std::expected<areas::Circle, CoreError> make_circle(LatLonLike centre, double ra
 areas::LatLon centre(const areas::Circle& c) { return areas::to_lat_lon(c.centre()); }
 
 double radius_deg(const areas::Circle& c) { return c.radius() * kDegreesPerRadian; }
+
+// Pickled as stored: a unit vector and radians.
+std::expected<areas::Circle, CoreError> unpickle_circle(Vec3 centre, double radius) {
+    return built(areas::Circle::from_centre(centre, radius));
+}
+
+std::tuple<Vec3, double> circle_state(const areas::Circle& c) { return {c.centre(), c.radius()}; }
 
 std::string circle_repr(const areas::Circle& c) {
     const areas::LatLon middle = centre(c);
@@ -151,7 +177,9 @@ ClassBuilder PyClass<areas::Polygon>::define() {
     def.constructor<"vertices, fill_rule=...", &make_polygon>()
         .property<&vertices>("vertices", "The polygon's vertices in ring order, after deduplication.")
         .property<&areas::Polygon::fill_rule>("fill_rule", "How the interior of a self-intersecting ring is determined.");
-    return with_area_measures(def).repr<&polygon_repr>();
+    return with_area_measures(def)
+        .repr<&polygon_repr>()
+        .pickled<"vertices, fill_rule", &unpickle_polygon, &polygon_state>();
 }
 
 ClassBuilder PyClass<areas::Rectangle>::define() {
@@ -173,7 +201,9 @@ ClassBuilder PyClass<areas::Rectangle>::define() {
         .property<&longitudes_deg>("longitudes_deg",
                                    "The western bound and the extent eastward from it, in degrees. The extent is\n"
                                    "360 for a box built by `latitude_band`.");
-    return with_area_measures(def).repr<&rectangle_repr>();
+    return with_area_measures(def)
+        .repr<&rectangle_repr>()
+        .pickled<"south, north, west, extent", &unpickle_rectangle, &rectangle_state>();
 }
 
 ClassBuilder PyClass<areas::Circle>::define() {
@@ -187,7 +217,9 @@ ClassBuilder PyClass<areas::Circle>::define() {
     def.constructor<"centre, radius_deg", &make_circle>()
         .property<&centre>("centre", "The circle's centre.")
         .property<&radius_deg>("radius_deg", "The circle's angular radius, in degrees of arc.");
-    return with_area_measures(def).repr<&circle_repr>();
+    return with_area_measures(def)
+        .repr<&circle_repr>()
+        .pickled<"centre, radius", &unpickle_circle, &circle_state>();
 }
 
 }  // namespace orbweave::py

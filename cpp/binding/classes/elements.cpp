@@ -79,6 +79,25 @@ ElementRecord make(uint64_t norad_id, time::Instant epoch, double mean_motion, d
     return r;
 }
 
+// The constructor's fields in its order, the epoch exact to the nanosecond.
+ElementRecord unpickle(uint64_t norad_id, ExactInstant epoch, double mean_motion, double eccentricity,
+                       double inclination, double right_ascension, double argument_of_perigee, double mean_anomaly,
+                       double mean_motion_dot, double mean_motion_ddot, double drag_term, uint64_t revolution_number,
+                       std::optional<std::string> object_name, sgp4::Classification classification,
+                       std::optional<std::string> international_designator, uint64_t element_set_number,
+                       uint8_t ephemeris_type) {
+    return make(norad_id, epoch.value, mean_motion, eccentricity, inclination, right_ascension, argument_of_perigee,
+                mean_anomaly, mean_motion_dot, mean_motion_ddot, drag_term, revolution_number, std::move(object_name),
+                classification, std::move(international_designator), element_set_number, ephemeris_type);
+}
+
+auto pickle_state(const ElementRecord& r) {
+    return std::tuple{r.norad_id, ExactInstant{r.epoch}, r.mean_motion, r.eccentricity, r.inclination,
+                      r.right_ascension, r.argument_of_perigee, r.mean_anomaly, r.mean_motion_dot,
+                      r.mean_motion_ddot, r.drag_term, r.revolution_number, r.object_name, r.classification,
+                      r.international_designator, r.element_set_number, r.ephemeris_type};
+}
+
 PyObject* from_json(std::string json) {
     auto record = sgp4::read_omm_json(json);
     if (!record) {
@@ -151,7 +170,11 @@ ClassBuilder PyClass<ElementRecord>::define() {
             "to a string first.\n"
             "\n"
             "Raises `ValueError` if the dict is missing required fields or has invalid values.")
-        .repr<&repr>();
+        .repr<&repr>()
+        .pickled<"norad_id, epoch, mean_motion, eccentricity, inclination, right_ascension, argument_of_perigee, "
+                 "mean_anomaly, mean_motion_dot, mean_motion_ddot, drag_term, revolution_number, object_name, "
+                 "classification, international_designator, element_set_number, ephemeris_type",
+                 &unpickle, &pickle_state>();
 }
 
 }  // namespace orbweave::py

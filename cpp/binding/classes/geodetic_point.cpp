@@ -26,7 +26,10 @@ ClassBuilder PyClass<frames::Geodetic>::define() {
         .property<&frames::Geodetic::longitude_deg>("longitude_deg", "Geodetic longitude in degrees (positive east).")
         .property<&frames::Geodetic::altitude>("altitude", "Height above the WGS-84 ellipsoid in metres.")
         .repr<&repr>()
-        .equality();
+        .equality()
+        .pickled<"latitude_deg, longitude_deg, altitude", &make, [](const frames::Geodetic& p) {
+            return std::tuple{p.latitude_deg, p.longitude_deg, p.altitude};
+        }>();
 }
 
 }  // namespace orbweave::py

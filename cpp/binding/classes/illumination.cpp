@@ -10,6 +10,14 @@ std::string repr(const searches::Illumination& w) {
     return std::string("Illumination(state=") + member_name(w.state) + ", " + span_fields_text(w) + ")";
 }
 
+searches::Illumination unpickle(searches::IlluminationState state, ExactInstant start, ExactInstant end) {
+    return {window_span(start, end), state};
+}
+
+std::tuple<searches::IlluminationState, ExactInstant, ExactInstant> pickle_state(const searches::Illumination& w) {
+    return {w.state, ExactInstant{w.start}, ExactInstant{w.end}};
+}
+
 }  // namespace
 
 // The state is part of the value, so of the hash too.
@@ -24,7 +32,8 @@ ClassBuilder PyClass<searches::Illumination>::define() {
     with_window_protocol(def, "Start of the illumination window (UTC).", "End of the illumination window (UTC).");
     with_duration_seconds(def, "Duration of the window in seconds.\n\nDeprecated: use `duration`, which is a `timedelta`.");
     return def.property<&searches::Illumination::state>("state", "Illumination state (Sunlit or Eclipse).")
-        .repr<&repr>();
+        .repr<&repr>()
+        .pickled<"state, start, end", &unpickle, &pickle_state>();
 }
 
 }  // namespace orbweave::py

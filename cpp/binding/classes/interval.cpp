@@ -15,7 +15,10 @@ std::string repr(const time::Span& span) { return "Interval(" + span_fields_text
 
 ClassBuilder PyClass<time::Span>::define() {
     ClassDef<time::Span> def("A concrete `[start, end)` interval.");
-    def.constructor<"start, end", &make>().repr<&repr>();
+    def.constructor<"start, end", &make>()
+        .repr<&repr>()
+        .pickled<"start, end", [](ExactInstant start, ExactInstant end) { return make(start.value, end.value); },
+                 &span_state>();
     return with_window_protocol(def, "Inclusive start of the interval.", "Exclusive end of the interval.");
 }
 

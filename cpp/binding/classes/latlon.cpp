@@ -57,7 +57,9 @@ ClassBuilder PyClass<areas::LatLon>::define() {
         .property<&areas::LatLon::latitude_deg>("latitude_deg", "Geodetic latitude in degrees (positive north).")
         .property<&areas::LatLon::longitude_deg>("longitude_deg", "Geodetic longitude in degrees (positive east).")
         .repr<&repr>()
-        .equality();
+        .equality()
+        .pickled<"latitude_deg, longitude_deg", &make,
+                 [](const areas::LatLon& p) { return std::tuple{p.latitude_deg, p.longitude_deg}; }>();
 }
 
 }  // namespace orbweave::py

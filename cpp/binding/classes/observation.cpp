@@ -1,4 +1,6 @@
 // Observation: what a ground observer sees of the satellite.
+#include <cmath>
+
 #include "binding/classes.hpp"
 #include "binding/support/declare.hpp"
 #include "util/number_text.hpp"
@@ -15,6 +17,23 @@ std::string repr(const Observation& o) {
                        elevation_deg(o), o.range, o.range_rate);
 }
 
+// Stored as computed, in radians. Only what no observation can hold is refused: an
+// angle beyond its range, a negative or undefined range, an infinite range rate.
+// (An observer at the satellite's own position has an undefined elevation and
+// range rate.)
+Observation unpickle(double azimuth, double elevation, double range, double range_rate) {
+    constexpr double kPi = 3.141592653589793, kHalfPi = 1.5707963267948966;
+    require(std::abs(azimuth) <= kPi, "an observation's azimuth must lie in [-pi, pi] radians");
+    require(!(std::abs(elevation) > kHalfPi), "an observation's elevation must lie in [-pi/2, pi/2] radians");
+    require(range >= 0.0 && std::isfinite(range), "an observation's range must be finite and not negative");
+    require(!std::isinf(range_rate), "an observation's range rate must not be infinite");
+    return {azimuth, elevation, range, range_rate};
+}
+
+std::tuple<double, double, double, double> pickle_state(const Observation& o) {
+    return {o.azimuth, o.elevation, o.range, o.range_rate};
+}
+
 }  // namespace
 
 ClassBuilder PyClass<Observation>::define() {
@@ -27,7 +46,8 @@ ClassBuilder PyClass<Observation>::define() {
         .property<&Observation::range>("range")
         .property<&Observation::range_rate>("range_rate")
         .repr<&repr>()
-        .equality();
+        .equality()
+        .pickled<"azimuth, elevation, range, range_rate", &unpickle, &pickle_state>();
 }
 
 }  // namespace orbweave::py

@@ -27,6 +27,18 @@ std::expected<Predictor, CoreError> from_tle(TleText tle) {
 
 Predictor with_refinement(const Predictor& p, Refinement refinement) { return p.with_refinement(refinement); }
 
+// A pickled predictor is its elements and refinement, built again as the constructor
+// and `with_refinement` build it, so that the elements meet SGP4's checks again.
+std::expected<Predictor, CoreError> unpickle(sgp4::ElementRecord elements, Refinement refinement) {
+    auto made = Predictor::from_elements(std::move(elements));
+    if (!made) return made;
+    return made->with_refinement(refinement);
+}
+
+std::tuple<sgp4::ElementRecord, Refinement> pickle_state(const Predictor& p) {
+    return {p.elements(), p.refinement()};
+}
+
 std::expected<FramedState<Frame::Teme>, CoreError> propagate(const Predictor& p, time::Instant t) {
     const auto state = p.propagate(t);
     if (!state) return std::unexpected(state.error());
@@ -286,7 +298,8 @@ ClassBuilder PyClass<Predictor>::define() {
             "Determine whether the satellite is sunlit or in eclipse at time `t`.")
         .property<&epoch>("epoch", "The epoch of the TLE (UTC).")
         .method<"tle_age_seconds", "now", &tle_age_seconds>(
-            "Age of the TLE relative to `now` in seconds (positive = TLE is in the past).");
+            "Age of the TLE relative to `now` in seconds (positive = TLE is in the past).")
+        .pickled<"elements, refinement", &unpickle, &pickle_state>();
 }
 
 }  // namespace orbweave::py

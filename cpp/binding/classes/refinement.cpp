@@ -25,7 +25,10 @@ ClassBuilder PyClass<Refinement>::define() {
         .settable<&Refinement::time_tolerance>("time_tolerance",
                                                "Convergence threshold on the crossing time, in seconds.")
         .settable<&Refinement::max_iter>("max_iter", "Maximum number of solver iterations.")
-        .equality();
+        .equality()
+        .pickled<"time_tolerance, max_iter",
+                 [](double time_tolerance, uint64_t max_iter) { return make(time_tolerance, max_iter); },
+                 [](const Refinement& r) { return std::tuple{r.time_tolerance, r.max_iter}; }>();
 }
 
 }  // namespace orbweave::py

@@ -1,6 +1,8 @@
 // StateVectorTeme, StateVectorEcef, StateVectorEnu and StateVectorLvlh: a position
 // and a velocity in one frame, and the conversions between the frames. One
 // template makes the four classes.
+#include <cmath>
+
 #include "binding/classes.hpp"
 #include "binding/support/declare.hpp"
 #include "core/frames.hpp"
@@ -9,12 +11,23 @@ namespace orbweave::py {
 
 namespace {
 
+bool is_finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// Every state the library computes is finite; a pickled one must be too.
+template <Frame F>
+FramedState<F> unpickle(Vec3 position, Vec3 velocity) {
+    require(is_finite(position) && is_finite(velocity), "a state vector's position and velocity must be finite");
+    return {StateVector{position, velocity}};
+}
+
 template <Frame F>
 ClassDef<FramedState<F>> state_class(const char* doc, const char* position_doc, const char* velocity_doc) {
     ClassDef<FramedState<F>> def(doc);
     def.template property<[](const FramedState<F>& s) { return s.state.position; }>("position", position_doc)
         .template property<[](const FramedState<F>& s) { return s.state.velocity; }>("velocity", velocity_doc)
-        .equality();
+        .equality()
+        .template pickled<"position, velocity", &unpickle<F>,
+                          [](const FramedState<F>& s) { return std::tuple{s.state.position, s.state.velocity}; }>();
     return def;
 }
 

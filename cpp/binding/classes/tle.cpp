@@ -39,7 +39,9 @@ ClassBuilder PyClass<TleText>::define() {
             "\n"
             "Raises `ValueError` if the TLE is malformed.")
         .equality()
-        .hash<&hash_fields>();
+        .hash<&hash_fields>()
+        .pickled<"satellite_name, line_1, line_2", &make,
+                 [](const TleText& t) { return std::tuple{t.satellite_name, t.line_1, t.line_2}; }>();
 }
 
 }  // namespace orbweave::py

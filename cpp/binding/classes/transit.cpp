@@ -16,7 +16,7 @@ ClassBuilder PyClass<searches::Transit>::define() {
     with_window_protocol(def, "Acquisition of Signal: when the satellite rises above `min_elevation`.",
                          "Loss of Signal: when the satellite drops below `min_elevation`.");
     with_duration_seconds(def, "Duration of the transit in seconds.\n\nDeprecated: use `duration`, which is a `timedelta`.");
-    return def.repr<&repr>();
+    return with_span_pickling(def).repr<&repr>();
 }
 
 }  // namespace orbweave::py

@@ -22,7 +22,8 @@ ClassBuilder PyClass<Vec3>::define() {
         .property<&Vec3::y>("y")
         .property<&Vec3::z>("z")
         .repr<&repr>()
-        .equality();
+        .equality()
+        .pickled<"x, y, z", &make, [](const Vec3& v) { return std::tuple{v.x, v.y, v.z}; }>();
 }
 
 }  // namespace orbweave::py

@@ -38,7 +38,7 @@ ClassBuilder& ClassBuilder::slot(int id, void* function) {
     return *this;
 }
 
-void raise_wrapped(const std::string& message) {
+void raise_wrapped(const std::string& message, PyObject* wrapper) {
     PyObject *type = nullptr, *cause = nullptr, *traceback = nullptr;
     PyErr_Fetch(&type, &cause, &traceback);
     PyErr_NormalizeException(&type, &cause, &traceback);
@@ -46,13 +46,34 @@ void raise_wrapped(const std::string& message) {
     Py_XDECREF(type);
     Py_XDECREF(traceback);
     Ref text = Ref::steal(PyUnicode_FromString(message.c_str()));
-    Ref error = text ? Ref::steal(PyObject_CallFunctionObjArgs(PyExc_RuntimeError, text.get(), nullptr)) : Ref();
+    Ref error = text ? Ref::steal(PyObject_CallFunctionObjArgs(wrapper, text.get(), nullptr)) : Ref();
     if (!error) {
         Py_XDECREF(cause);
         return;
     }
     if (cause) PyException_SetCause(error.get(), cause);  // steals `cause`
-    PyErr_SetObject(PyExc_RuntimeError, error.get());
+    PyErr_SetObject(wrapper, error.get());
+}
+
+void overflow_as_value_error() {
+    if (!PyErr_ExceptionMatches(PyExc_OverflowError)) return;
+    PyObject *type = nullptr, *value = nullptr, *traceback = nullptr;
+    PyErr_Fetch(&type, &value, &traceback);
+    PyErr_NormalizeException(&type, &value, &traceback);
+    Ref text = Ref::steal(value ? PyObject_Str(value) : nullptr);
+    Py_ssize_t size = 0;
+    const char* utf8 = text ? PyUnicode_AsUTF8AndSize(text.get(), &size) : nullptr;
+    const std::string message = utf8 ? std::string(utf8, static_cast<size_t>(size)) : std::string("out of range");
+    // The argument note, if any, stays readable on the new error.
+    Ref found = Ref::steal(value ? PyObject_GetAttrString(value, "__notes__") : nullptr);
+    Ref notes = found ? Ref::steal(PySequence_List(found.get())) : Ref();
+    PyErr_Clear();  // a failure of str() leaves the fixed text; no notes, none to copy
+    PyErr_Restore(type, value, traceback);
+    raise_wrapped(message, PyExc_ValueError);
+    if (!notes) return;
+    PyErr_Fetch(&type, &value, &traceback);
+    if (value && PyObject_SetAttrString(value, "__notes__", notes.get()) < 0) PyErr_Clear();
+    PyErr_Restore(type, value, traceback);
 }
 
 PyObject* ClassBuilder::build() {

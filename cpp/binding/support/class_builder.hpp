@@ -90,8 +90,13 @@ private:
     std::vector<std::string> method_docs_;  // one per method; tied to it when the type is built
 };
 
-// Wraps the pending exception in a RuntimeError with `message` whose cause is it.
-void raise_wrapped(const std::string& message);
+// Wraps the pending exception in a `type` (RuntimeError by default) with `message`
+// whose cause is it.
+void raise_wrapped(const std::string& message, PyObject* type = PyExc_RuntimeError);
+
+// Turns a pending OverflowError into a ValueError with the same text, caused by it:
+// for callers that promise only TypeError and ValueError for bad input.
+void overflow_as_value_error();
 
 // Sets class attributes on a freshly built type: (name, value) pairs. Errors are
 // wrapped as "An error occurred while initializing `Class.name`" (creating a value)

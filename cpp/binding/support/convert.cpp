@@ -1,5 +1,6 @@
 #include "binding/support/convert.hpp"
 
+#include <climits>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -197,6 +198,36 @@ PyObject* from_duration(time::Duration d) {
 bool to_f64(PyObject* value, double& out) {
     out = PyFloat_AsDouble(value);
     return !(out == -1.0 && PyErr_Occurred());
+}
+
+bool to_instant_parts(PyObject* value, time::Instant& out) {
+    if (!PyTuple_Check(value) || PyTuple_Size(value) != 3)
+        return raise(PyExc_TypeError, "expected a (days, second_of_day, nanosecond) tuple of three ints");
+    long long parts[3];
+    for (Py_ssize_t i = 0; i < 3; ++i) {
+        PyObject* part = PyTuple_GetItem(value, i);
+        if (!PyLong_Check(part)) return wrong_type(part, "int");
+        int overflow = 0;
+        parts[i] = PyLong_AsLongLongAndOverflow(part, &overflow);
+        if (parts[i] == -1 && PyErr_Occurred()) return false;
+        if (overflow != 0) parts[i] = overflow > 0 ? LLONG_MAX : LLONG_MIN;  // out of every range below
+    }
+    const auto fits_u32 = [](long long part) { return part >= 0 && part <= static_cast<long long>(UINT32_MAX); };
+    std::optional<time::Instant> instant;
+    if (fits_u32(parts[1]) && fits_u32(parts[2]))
+        instant = time::Instant::from_checked_day_parts(parts[0], static_cast<uint32_t>(parts[1]),
+                                                        static_cast<uint32_t>(parts[2]));
+    if (!instant) {
+        PyErr_Format(PyExc_ValueError, "no instant has the parts %R", value);
+        return false;
+    }
+    out = *instant;
+    return true;
+}
+
+PyObject* from_instant_parts(time::Instant t) {
+    return Py_BuildValue("(LII)", static_cast<long long>(t.days_since_1970()), static_cast<unsigned>(t.second_of_day()),
+                         static_cast<unsigned>(t.nanosecond()));
 }
 
 bool to_u64(PyObject* value, uint64_t& out) {

@@ -24,6 +24,12 @@ bool to_duration(PyObject* value, time::Duration& out);
 // Sub-microsecond parts are dropped toward zero.
 PyObject* from_duration(time::Duration d);
 
+// The exact form of an instant: a tuple (days since 1970, second of the day,
+// nanosecond) of ints, as `from_instant_parts` writes it. Not a tuple of three
+// ints is a TypeError; parts that name no instant, a ValueError.
+bool to_instant_parts(PyObject* value, time::Instant& out);
+PyObject* from_instant_parts(time::Instant t);
+
 bool to_f64(PyObject* value, double& out);
 bool to_u64(PyObject* value, uint64_t& out);
 bool to_u8(PyObject* value, uint8_t& out);

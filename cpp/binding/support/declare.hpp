@@ -221,6 +221,31 @@ Py_hash_t hash_of(PyObject* self) {
     return to_python_hash(hasher.finish());
 }
 
+// ---------------------------------------------------------------- pickling
+
+// The private class method that rebuilds a pickled value.
+inline constexpr const char* kUnpickleName = "_unpickle";
+
+// `_unpickle`: bound and converted like every method, so a payload of wrong types or
+// length is a TypeError; a number beyond its field is a ValueError here, as every
+// other value that the checks refuse.
+template <class V, FixedString Params, auto Restore>
+PyObject* call_unpickle(PyObject* type, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    PyObject* made = call_method<V, "_unpickle", Params, Restore, true>(type, args, nargs, kwnames);
+    if (!made) overflow_as_value_error();
+    return made;
+}
+
+// __reduce__: (the class's `_unpickle`, State(value)).
+template <class V, auto State>
+PyObject* reduce_value(const V& value) {
+    PyObject* type = type_of<V>();
+    if (!type) return nullptr;
+    Ref unpickle = Ref::steal(PyObject_GetAttrString(type, kUnpickleName));
+    Ref state = unpickle ? Ref::steal(to_python(State(value))) : Ref();
+    return state ? PyTuple_Pack(2, unpickle.get(), state.get()) : nullptr;
+}
+
 // ---------------------------------------------------------------- the builder
 
 template <PythonClass V>
@@ -262,6 +287,24 @@ public:
         ClassBuilder::method(Name.text, &call_method<V, Name, Params, Impl, true>,
                              signed_doc(Name.view(), "", Params.view(), doc), METH_STATIC);
         return *this;
+    }
+
+    // Pickling and copying. `State`: std::tuple<...> f(const V&), every field that
+    // makes the value, exactly; `Restore`: V or std::expected<V, CoreError> from
+    // those fields (parameters `Params`), checking them as the constructor checks its
+    // arguments, so that no payload builds a value that the class cannot hold.
+    template <FixedString Params, auto Restore, auto State>
+    ClassDef& pickled() {
+        using Fields = decltype(State(std::declval<const V&>()));
+        static_assert(parse_params(Params.view()).count == std::tuple_size_v<typename ImplOf<Restore>::Args>,
+                      "the parameter list and the restoring function's arguments differ in number");
+        static_assert(std::tuple_size_v<Fields> == std::tuple_size_v<typename ImplOf<Restore>::Args>,
+                      "the state and the restoring function's arguments differ in number");
+        static_assert(std::is_same_v<typename WithoutError<typename ImplOf<Restore>::Result>::Type, V>);
+        constexpr const char* doc = "Rebuild a pickled value from its fields, refusing any that the class cannot hold.";
+        ClassBuilder::method(kUnpickleName, &call_unpickle<V, Params, Restore>,
+                             signed_doc(kUnpickleName, "$type", Params.view(), doc), METH_CLASS);
+        return method<"__reduce__", "", &reduce_value<V, State>>("Helper for pickle.");
     }
 
     // `Get`: a data member of V, or R f(const V&).

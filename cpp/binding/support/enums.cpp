@@ -41,6 +41,16 @@ Py_hash_t enum_hash(PyObject* self) {
     return to_python_hash(hasher.finish());
 }
 
+// A member pickles as its qualified name, which the unpickler looks up in the
+// module, so that it comes back as the very same member.
+PyObject* enum_reduce(PyObject* self, PyObject* const*, Py_ssize_t nargs, PyObject* kwnames) {
+    if (nargs != 0 || (kwnames && PyTuple_Size(kwnames) != 0)) {
+        raise(PyExc_TypeError, "__reduce__() takes no arguments");
+        return nullptr;
+    }
+    return enum_repr(self);  // "Class.Member", the qualified name
+}
+
 }  // namespace
 
 PyObject* build_enum_type(EnumInfo& info, const char* doc) {
@@ -49,7 +59,8 @@ PyObject* build_enum_type(EnumInfo& info, const char* doc) {
     builder.slot(Py_tp_repr, reinterpret_cast<void*>(&enum_repr))
         .slot(Py_nb_int, reinterpret_cast<void*>(&enum_int))
         .slot(Py_tp_richcompare, reinterpret_cast<void*>(&enum_richcompare))
-        .slot(Py_tp_hash, reinterpret_cast<void*>(&enum_hash));
+        .slot(Py_tp_hash, reinterpret_cast<void*>(&enum_hash))
+        .method("__reduce__", &enum_reduce, "__reduce__($self)\n--\n\nHelper for pickle.");
     PyObject* type = builder.build();
     if (!type) return nullptr;
     for (size_t i = 0; i < info.member_names.size(); ++i) {

@@ -34,6 +34,13 @@ void raise_panic(std::string_view message, const std::source_location* where);
 // the failure value with that exception in place.
 struct PythonErrorSet {};
 
+// A ValueError with `message` (thrown as PythonErrorSet) unless `holds`.
+inline void require(bool holds, std::string_view message) {
+    if (holds) return;
+    raise(PyExc_ValueError, message);
+    throw PythonErrorSet{};
+}
+
 // Runs `body` and converts any C++ failure it throws into a Python exception, so that
 // nothing escapes into the interpreter. `failed` is what the slot returns on error.
 template <class Result, class Body>

@@ -105,6 +105,13 @@ inline bool from_python(PyObject* value, time::Instant& out) { return to_instant
 inline bool from_python(PyObject* value, time::Duration& out) { return to_duration(value, out); }
 // Any object with `.start` and `.end`, not only an Interval.
 inline bool from_python(PyObject* value, time::Span& out) { return to_instant_range(value, out); }
+// An instant to the nanosecond, leap seconds included, where a datetime would lose
+// its sub-microsecond part: the tuple of `to_instant_parts`.
+struct ExactInstant {
+    time::Instant value;
+};
+inline bool from_python(PyObject* value, ExactInstant& out) { return to_instant_parts(value, out.value); }
+
 // The argument object itself, borrowed for the call.
 inline bool from_python(PyObject* value, PyObject*& out) {
     out = value;
@@ -136,6 +143,24 @@ bool from_python(PyObject* value, std::optional<T>& out) {
     return true;
 }
 
+// Every item of a list or tuple (a finite sequence: no iterator that never ends),
+// taken from a snapshot that converting an item cannot change.
+template <class T>
+bool from_python(PyObject* value, std::vector<T>& out) {
+    if (!PyList_Check(value) && !PyTuple_Check(value)) return wrong_type(value, "list");
+    Ref items = Ref::steal(PySequence_Tuple(value));
+    if (!items) return false;
+    const Py_ssize_t count = PyTuple_Size(items.get());
+    out.clear();
+    out.reserve(static_cast<size_t>(count));
+    for (Py_ssize_t i = 0; i < count; ++i) {
+        T converted{};
+        if (!from_python(PyTuple_GetItem(items.get(), i), converted)) return false;
+        out.push_back(std::move(converted));
+    }
+    return true;
+}
+
 template <class T>
 concept FromPython = requires(PyObject* value, T& out) {
     { from_python(value, out) } -> std::same_as<bool>;
@@ -152,6 +177,7 @@ inline PyObject* to_python(time::Instant value) { return from_instant(value); }
 inline PyObject* to_python(time::Duration value) { return from_duration(value); }
 // A new reference made by the implementation itself.
 inline PyObject* to_python(PyObject* value) { return value; }
+inline PyObject* to_python(ExactInstant value) { return from_instant_parts(value.value); }
 
 template <PythonClass V>
 PyObject* to_python(const V& value) {
@@ -174,6 +200,9 @@ PyObject* to_python(const std::expected<T, CoreError>& value) {
     if (!value) return raise_core_error(value.error());
     return to_python(*value);
 }
+
+template <class T>
+PyObject* to_python(const std::vector<T>& items);
 
 // A tuple of the converted items.
 template <class... T>

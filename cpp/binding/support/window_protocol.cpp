@@ -31,6 +31,11 @@ std::string timed_window_repr(const char* class_name, const time::Span& span) {
            printf_text(", duration=%.1fs)", static_cast<double>(span.duration().whole_milliseconds()) / 1000.0);
 }
 
+time::Span window_span(ExactInstant start, ExactInstant end) {
+    require(!(end.value < start.value), "a window cannot end before it starts");
+    return {start.value, end.value};
+}
+
 PyObject* deprecated_duration_seconds(const time::Span& span) {
     if (!warn_deprecated(kDeprecatedDurationSeconds)) return nullptr;
     return PyFloat_FromDouble(static_cast<double>(span.duration().whole_milliseconds()) / 1000.0);

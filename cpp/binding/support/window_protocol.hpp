@@ -53,6 +53,22 @@ ClassDef<V>& with_window_protocol(ClassDef<V>& def, const char* start_doc, const
         .template hash<&hash_window<V>>();
 }
 
+// A pickled span, exact to the nanosecond: (start, end).
+inline std::tuple<ExactInstant, ExactInstant> span_state(const time::Span& span) {
+    return {ExactInstant{span.start}, ExactInstant{span.end}};
+}
+
+// The span of a pickled window: a search never finds one that ends before it starts.
+time::Span window_span(ExactInstant start, ExactInstant end);
+
+// Pickling for a window that is its span alone (Transit, AoiWindow).
+template <class V>
+ClassDef<V>& with_span_pickling(ClassDef<V>& def) {
+    return def.template pickled<"start, end",
+                                [](ExactInstant start, ExactInstant end) { return V{window_span(start, end)}; },
+                                [](const V& w) { return span_state(w); }>();
+}
+
 template <class V>
 ClassDef<V>& with_duration_seconds(ClassDef<V>& def, const char* doc) {
     return def.template property<[](const V& w) { return deprecated_duration_seconds(w); }>("duration_seconds", doc);

@@ -204,17 +204,26 @@ def test_every_subcommand_has_help(command):
     assert done.returncode == 0 and done.stdout.startswith("usage: orbweave " + command)
 
 
-def test_ctrl_c_ends_the_command_with_status_130():
-    process = subprocess.Popen([sys.executable, "-m", "orbweave", "passes", "--days", "30000"],
-                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, env=os.environ.copy())
-    time.sleep(1.5)
-    process.send_signal(signal.SIGINT)
+@pytest.mark.parametrize("jobs", ["1", "2"])
+def test_ctrl_c_ends_the_command_with_status_130(jobs, tmp_path):
+    many = tmp_path / "many.tle"
+    many.write_text(resources.files("orbweave").joinpath("data", "sample.tle").read_text() * 3)
+    process = subprocess.Popen([sys.executable, "-m", "orbweave", "passes", "--tle", str(many), "--days", "30000",
+                                "--jobs", jobs], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
+                               env=os.environ.copy(), start_new_session=True)
+    time.sleep(2.0)
+    os.killpg(process.pid, signal.SIGINT)  # as a terminal sends it: to every process of the group
     try:
         _, err = process.communicate(timeout=10)
     except subprocess.TimeoutExpired:
-        process.kill()
+        os.killpg(process.pid, signal.SIGKILL)
         pytest.fail("the command ignored SIGINT")
     assert process.returncode == 130 and "Traceback" not in err, err
+
+
+def test_worker_processes_give_the_same_output():
+    single, double = (run("passes", "--days", "2", "--format", "json", "--jobs", jobs) for jobs in ("1", "2"))
+    assert single.returncode == double.returncode == 0 and single.stdout == double.stdout
 
 
 @pytest.mark.parametrize("command", [["passes"], ["track", "--site", "48.85,2.35"]])

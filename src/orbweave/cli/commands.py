@@ -9,9 +9,11 @@ from __future__ import annotations
 import argparse
 import concurrent.futures as futures
 import contextlib
+import dataclasses
 import datetime as dt
 import math
 import multiprocessing
+import os
 import signal
 import sys
 from typing import Any, Callable, Iterable, Iterator, TypeVar
@@ -129,10 +131,38 @@ def for_each(satellites: list[Satellite], label: str, search: Callable[[Satellit
     return status
 
 
-def _ignore_interrupts() -> None:
-    # Ctrl-C reaches every process of the terminal's group; only the command itself
-    # answers it, by ending the workers.
-    signal.signal(signal.SIGINT, signal.SIG_IGN)
+# A worker process answers Ctrl-C by stopping its task, and refuses the tasks after
+# it; it raises KeyboardInterrupt only within a task, since an idle worker that raised
+# it would die with a traceback instead of waiting for the pool to end it.
+_running_task = False
+_interrupted = False
+
+
+def _on_interrupt(signum: int, frame: Any) -> None:
+    global _interrupted
+    _interrupted = True
+    if _running_task:
+        raise KeyboardInterrupt
+
+
+def _start_worker() -> None:
+    signal.signal(signal.SIGINT, _on_interrupt)
+
+
+@dataclasses.dataclass(frozen=True)
+class _Interruptible:
+    """A search task that a worker's Ctrl-C stops."""
+    task: searches.Task
+
+    def __call__(self, index: int, satellite: Satellite) -> list[searches.Found]:
+        global _running_task
+        if _interrupted:
+            raise KeyboardInterrupt
+        _running_task = True
+        try:
+            return self.task(index, satellite)
+        finally:
+            _running_task = False
 
 
 @contextlib.contextmanager
@@ -140,13 +170,16 @@ def _executor(jobs: int) -> Iterator[futures.Executor]:
     if jobs == 1:
         yield catalog.SerialExecutor()
         return
-    pool = futures.ProcessPoolExecutor(jobs, initializer=_ignore_interrupts)
+    pool = futures.ProcessPoolExecutor(jobs, initializer=_start_worker)
     try:
         yield pool
     except BaseException:
+        # Ctrl-C reaches the workers too when it comes from the terminal; when it came
+        # to this process alone, pass it on, so that their tasks stop at once.
         for child in multiprocessing.active_children():
-            child.terminate()
-        pool.shutdown(wait=False, cancel_futures=True)
+            with contextlib.suppress(OSError):
+                os.kill(child.pid, signal.SIGINT)  # type: ignore[arg-type]
+        pool.shutdown(wait=True, cancel_futures=True)
         raise
     pool.shutdown()
 
@@ -157,7 +190,7 @@ def gather(args: argparse.Namespace, satellites: list[Satellite], label: str, ta
     found: list[Any] = []
     status = 0
     with _progress(len(satellites), label) as progress, _executor(args.jobs) as executor:
-        for item in catalog.run_iter(task, satellites, executor=executor, chunksize=1, progress=progress):
+        for item in catalog.run_iter(_Interruptible(task), satellites, executor=executor, chunksize=1, progress=progress):
             if isinstance(item, searches.Message):
                 note(item.text)
                 status = max(status, int(item.failed))

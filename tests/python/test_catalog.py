@@ -41,7 +41,7 @@ def plain_loop(elements: list[orbweave.Elements]) -> list[tuple]:
 
 
 def shape(records: list[catalog.Record]) -> list[tuple]:
-    return [(r.index, r.site, r.start, r.end) if isinstance(r, catalog.Window) else (r.index, r.site, r.error)
+    return [(r.position, r.site, r.start, r.end) if isinstance(r, catalog.Window) else (r.position, r.site, r.error)
             for r in records]
 
 
@@ -76,10 +76,10 @@ def test_eclipses_and_area_windows_match_the_single_searches():
                                  max_off_nadir_deg=30.0)
     for index, item in enumerate(elements):
         predictor = orbweave.Predictor(item)
-        assert [(r.start, r.end) for r in eclipses if r.index == index] == \
+        assert [(r.start, r.end) for r in eclipses if r.position == index] == \
                [(w.start, w.end) for w in predictor.illumination_iter(DAY)
                 if w.state == orbweave.IlluminationState.Eclipse]
-        assert [(r.start, r.end, r.site) for r in areas if r.index == index] == \
+        assert [(r.start, r.end, r.site) for r in areas if r.position == index] == \
                [(w.start, w.end, 0) for w in predictor.aoi_iter(area, DAY, max_off_nadir_deg=30.0)]
 
 
@@ -87,7 +87,7 @@ def test_satellites_may_be_predictors_tles_or_elements():
     tle = orbweave.Tle(*ISS_TLE)
     given = [tle, tle.to_elements(), orbweave.Predictor.from_tle(tle)]
     records = catalog.passes(given, SITES[:1], DAY, 10.0, executor=catalog.SerialExecutor())
-    by_index = [[(r.satellite, r.start) for r in records if r.index == i] for i in range(3)]
+    by_index = [[(r.satellite, r.start) for r in records if r.position == i] for i in range(3)]
     assert by_index[0] == by_index[1] == by_index[2] and by_index[0][0][0] == ISS_TLE[0]
 
 

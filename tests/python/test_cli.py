@@ -34,7 +34,7 @@ def records(*args: str) -> list[dict]:
 
 
 def sample() -> dict[str, orbweave.Predictor]:
-    lines = resources.files("orbweave").joinpath("data", "sample.tle").read_text().splitlines()
+    lines = (resources.files("orbweave") / "data" / "sample.tle").read_text().splitlines()
     return {name: orbweave.Predictor.from_tle(orbweave.Tle(name, one, two))
             for name, one, two in zip(lines[0::3], lines[1::3], lines[2::3])}
 
@@ -207,7 +207,7 @@ def test_every_subcommand_has_help(command):
 @pytest.mark.parametrize("jobs", ["1", "2"])
 def test_ctrl_c_ends_the_command_with_status_130(jobs, tmp_path):
     many = tmp_path / "many.tle"
-    many.write_text(resources.files("orbweave").joinpath("data", "sample.tle").read_text() * 3)
+    many.write_text((resources.files("orbweave") / "data" / "sample.tle").read_text() * 3)
     process = subprocess.Popen([sys.executable, "-m", "orbweave", "passes", "--tle", str(many), "--days", "30000",
                                 "--jobs", jobs], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
                                env=os.environ.copy(), start_new_session=True)

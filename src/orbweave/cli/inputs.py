@@ -88,7 +88,7 @@ def parse_omm(label: str, text: str) -> list[Satellite]:
 
 def sample() -> list[Satellite]:
     """The element sets shipped with the package: a few satellites of one epoch."""
-    text = resources.files("orbweave").joinpath("data", "sample.tle").read_text(encoding="utf-8")
+    text = (resources.files("orbweave") / "data" / "sample.tle").read_text(encoding="utf-8")
     return parse_tle(SAMPLE_LABEL, text)
 
 

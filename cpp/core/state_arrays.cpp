@@ -4,6 +4,7 @@
 #include <limits>
 #include <optional>
 
+#include "sgp4/batch/batch.hpp"
 #include "util/panic.hpp"
 
 namespace orbweave {
@@ -82,6 +83,73 @@ double minutes_since_epoch(double seconds) {
     return static_cast<double>(since_epoch.whole_milliseconds()) / 60000.0;
 }
 
+namespace {
+
+// One lane by the scalar engine.
+void propagate_scalar_lane(const Predictor& satellite, double minutes, sgp4::ResonanceCheckpoint* checkpoint,
+                           LaneOutputs out, size_t lane) {
+    const auto state = satellite.propagate_minutes(minutes, checkpoint);
+    if (state)
+        write_lane(out, lane, *state, LaneError::None);
+    else
+        fail_lane(out, lane, lane_error(std::get<CoreError::Sgp4>(state.error().kind).error.kind));
+}
+
+// Near-earth lanes gathered into blocks for a vector kernel. A block keeps the
+// constants it last loaded into each slot, so one satellite's constants are
+// transposed once and then reused for all its times.
+class LaneBatcher {
+public:
+    LaneBatcher(sgp4::batch::Kernel kernel, LaneOutputs out) : kernel_(kernel), out_(out) {}
+
+    void add(const Predictor& satellite, double minutes, size_t lane) {
+        if (loaded_[count_] != &satellite) {
+            sgp4::batch::load_lane(block_, count_, satellite.constants());
+            loaded_[count_] = &satellite;
+        }
+        minutes_[count_] = minutes;
+        lanes_[count_] = lane;
+        if (++count_ == sgp4::batch::kMaxLanes) flush();
+    }
+
+    // Propagates the lanes gathered so far; lanes the kernel hands back go to the
+    // scalar engine.
+    void flush() {
+        if (count_ == 0) return;
+        if (count_ < sgp4::batch::kMaxLanes) {
+            sgp4::batch::repeat_lane(block_, count_ - 1);
+            for (int slot = count_; slot < sgp4::batch::kMaxLanes; ++slot) {
+                minutes_[slot] = minutes_[count_ - 1];
+                loaded_[slot] = loaded_[count_ - 1];
+            }
+        }
+        sgp4::batch::propagate(kernel_, block_, minutes_, count_, states_);
+        for (int slot = 0; slot < count_; ++slot) {
+            if (states_.needs_scalar[slot]) {
+                propagate_scalar_lane(*loaded_[slot], minutes_[slot], nullptr, out_, lanes_[slot]);
+                continue;
+            }
+            constexpr double m = 1000.0;  // per kilometre
+            const StateVector state{{states_.x[slot] * m, states_.y[slot] * m, states_.z[slot] * m},
+                                    {states_.vx[slot] * m, states_.vy[slot] * m, states_.vz[slot] * m}};
+            write_lane(out_, lanes_[slot], state, LaneError::None);
+        }
+        count_ = 0;
+    }
+
+private:
+    sgp4::batch::Kernel kernel_;
+    LaneOutputs out_;
+    sgp4::batch::LaneBlock block_;
+    sgp4::batch::BlockStates states_;
+    double minutes_[sgp4::batch::kMaxLanes] = {};
+    size_t lanes_[sgp4::batch::kMaxLanes] = {};
+    const Predictor* loaded_[sgp4::batch::kMaxLanes] = {};
+    int count_ = 0;
+};
+
+}  // namespace
+
 void propagate_lanes(std::span<const Predictor* const> satellites, std::span<const double> minutes,
                      LaneOutputs out) {
     const size_t lanes = minutes.size();
@@ -89,6 +157,8 @@ void propagate_lanes(std::span<const Predictor* const> satellites, std::span<con
     if (!(one_satellite || satellites.size() == lanes) || out.positions.size() != 3 * lanes ||
         out.velocities.size() != 3 * lanes || out.errors.size() != lanes)
         panic("lane buffers of mismatched sizes");
+    const sgp4::batch::Kernel kernel = sgp4::batch::active_kernel();
+    LaneBatcher batcher(kernel, out);
     // One satellite's times mostly increase: its resonance integration resumes from
     // the previous lane, with results equal to a fresh one.
     sgp4::ResonanceCheckpoint checkpoint;
@@ -98,12 +168,12 @@ void propagate_lanes(std::span<const Predictor* const> satellites, std::span<con
             continue;
         }
         const Predictor& satellite = *satellites[one_satellite ? 0 : lane];
-        const auto state = satellite.propagate_minutes(minutes[lane], one_satellite ? &checkpoint : nullptr);
-        if (state)
-            write_lane(out, lane, *state, LaneError::None);
+        if (kernel != sgp4::batch::Kernel::Scalar && sgp4::batch::batchable(satellite.constants()))
+            batcher.add(satellite, minutes[lane], lane);
         else
-            fail_lane(out, lane, lane_error(std::get<CoreError::Sgp4>(state.error().kind).error.kind));
+            propagate_scalar_lane(satellite, minutes[lane], one_satellite ? &checkpoint : nullptr, out, lane);
     }
+    batcher.flush();
 }
 
 }  // namespace orbweave

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fixtures.hpp"
+#include "sgp4/batch/batch.hpp"
 #include "util/panic.hpp"
 
 namespace orbweave {
@@ -45,6 +46,9 @@ TEST(StateArrays, UnusableTimesAreNaN) {
 }
 
 TEST(StateArrays, LanesEqualPropagateAndRecordFailures) {
+    // The scalar engine's lanes, bit for bit (the batched kernels have their own test).
+    const sgp4::batch::Kernel kernel = sgp4::batch::active_kernel();
+    ASSERT_TRUE(sgp4::batch::use_kernel(sgp4::batch::Kernel::Scalar));
     const std::vector<const Predictor*> one{&kIss};
     const std::vector<double> minutes{0.0, 90.0, NAN, -1440.0};
     std::vector<double> positions(12), velocities(12);
@@ -58,6 +62,7 @@ TEST(StateArrays, LanesEqualPropagateAndRecordFailures) {
 
     std::vector<double> short_positions(3);
     EXPECT_THROW(propagate_lanes(one, minutes, {short_positions, velocities, errors}), Panic);
+    sgp4::batch::use_kernel(kernel);
 }
 
 }  // namespace

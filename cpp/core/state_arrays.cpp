@@ -46,6 +46,28 @@ void fail_lane(LaneOutputs out, size_t lane, LaneError error) {
     write_lane(out, lane, {{kNaN, kNaN, kNaN}, {kNaN, kNaN, kNaN}}, error);
 }
 
+// Nanoseconds since 1970 of an epoch that is not a leap second, when they fit.
+std::optional<int64_t> unix_nanos(time::Instant epoch) {
+    int64_t seconds, nanos;
+    if (epoch.is_leap_second() ||
+        __builtin_mul_overflow(epoch.days_since_1970(), time::kSecondsPerDay, &seconds) ||
+        __builtin_mul_overflow(seconds + epoch.second_of_day(), time::kNanosPerSecond, &nanos))
+        return std::nullopt;
+    return nanos + epoch.nanosecond();
+}
+
+// The common case of minutes_since_epoch in int64 arithmetic: whole ticks of a
+// nanosecond or more whose time, and its distance from the epoch, fit int64
+// nanoseconds (about 292 years either side of 1970). With no leap second at the
+// epoch, the difference of two instants is the difference of their counts.
+std::optional<double> minutes_in_int64(int64_t ticks, TickUnit unit, time::Instant epoch) {
+    int64_t ns, since;
+    if (unit.denominator != 1 || __builtin_mul_overflow(ticks, unit.numerator, &ns)) return std::nullopt;
+    const auto epoch_ns = unix_nanos(epoch);
+    if (!epoch_ns || __builtin_sub_overflow(ns, *epoch_ns, &since)) return std::nullopt;
+    return static_cast<double>(since / 1'000'000) / 60000.0;
+}
+
 }  // namespace
 
 LaneError lane_error(sgp4::Sgp4PropagationError::Kind kind) {
@@ -62,6 +84,7 @@ LaneError lane_error(sgp4::Sgp4PropagationError::Kind kind) {
 double minutes_since_epoch(int64_t ticks, TickUnit unit, time::Instant epoch) {
     if (unit.numerator < 1 || unit.denominator < 1) panic("a tick unit below 1");
     if (ticks == kNoTicks) return kNaN;
+    if (const auto minutes = minutes_in_int64(ticks, unit, epoch)) return *minutes;
     const Nanos scaled = static_cast<Nanos>(ticks) * unit.numerator;
     const Nanos ns = floor_div(scaled, unit.denominator);
     auto t = instant_from_unix_nanos(ns);

@@ -18,3 +18,9 @@ def propagate_many(predictors: tuple[Predictor, ...], time: datetime.datetime, p
 def propagate_many_ticks(predictors: tuple[Predictor, ...], ticks: int, numerator: int, denominator: int,
                          positions: bytearray, velocities: bytearray, errors: bytearray, /) -> None:
     """Propagate a tuple of predictors to one time in ticks of numerator/denominator ns since 1970."""
+
+def kernel() -> str:
+    """The propagation kernel in use: 'avx512', 'avx2' or 'scalar'."""
+
+def use_kernel(name: str, /) -> None:
+    """Make the named kernel ('avx512', 'avx2' or 'scalar') the one in use."""

@@ -34,6 +34,12 @@ TEST(StateArrays, TicksGiveTheMinutesOfTheInstant) {
     const Instant epoch_1970 = Instant::unix_epoch() + Duration::seconds(5);
     EXPECT_EQ(minutes_since_epoch(4'999'000'000'001LL, {1, 1000}, epoch_1970), 0.0);
     EXPECT_EQ(minutes_since_epoch(4'998'999'999'999LL, {1, 1000}, epoch_1970), -1.0 / 60000.0);
+    // An epoch in a leap second: the second counts between it and any later time.
+    const Instant leap = *Instant::from_civil(2016, 12, 31, 23, 59, 59, 1'500'000'000);
+    for (const int64_t ns : {-2'000'000'000LL, 0LL, 400'000'000LL, 3'000'000'000LL}) {
+        const Instant t = *Instant::from_civil(2017, 1, 1, 0, 0, 0, 0) + Duration::nanoseconds(ns);
+        EXPECT_EQ(minutes_since_epoch(unix_nanos(t), {1, 1}, leap), time::minutes_since(t, leap)) << ns;
+    }
 }
 
 TEST(StateArrays, UnusableTimesAreNaN) {

@@ -654,6 +654,12 @@ def array_ops() -> Iterator[Op]:
             ("NaT", lambda: _arrays.propagate_many_ticks((P,), -2 ** 63, 1, 1, *out(1)), None),
             ("unit below 1", lambda: _arrays.propagate_many_ticks((P,), 0, 0, 1, *out(1)), ValueError),
         ],
+        "kernel": [("name", _arrays.kernel, None)],
+        "use_kernel": [
+            ("the one in use", lambda: _arrays.use_kernel(_arrays.kernel()), None),
+            ("unknown", lambda: _arrays.use_kernel("avx9"), ValueError),
+            ("not a string", lambda: _arrays.use_kernel(3), TypeError),
+        ],
     }
     for name, runs in cases.items():
         for label, run, error in runs:

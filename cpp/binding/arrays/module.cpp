@@ -21,6 +21,7 @@
 #include "binding/support/errors.hpp"
 #include "binding/support/ref.hpp"
 #include "core/state_arrays.hpp"
+#include "sgp4/batch/batch.hpp"
 
 namespace orbweave::py {
 
@@ -205,8 +206,35 @@ PyObject* propagate_many_ticks(PyObject*, PyObject* args) {
     });
 }
 
+// kernel(): the name of the propagation kernel in use.
+PyObject* kernel(PyObject*, PyObject*) {
+    const std::string_view name = sgp4::batch::kernel_name(sgp4::batch::active_kernel());
+    return PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size()));
+}
+
+// use_kernel(name): makes the named kernel the one in use.
+PyObject* use_kernel(PyObject*, PyObject* args) {
+    return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+        const char* name;
+        if (!PyArg_ParseTuple(args, "s:use_kernel", &name)) return nullptr;
+        const auto kernel = sgp4::batch::kernel_named(name);
+        if (!kernel) {
+            PyErr_Format(PyExc_ValueError, "no kernel named '%s': 'scalar', 'avx2' or 'avx512'", name);
+            return nullptr;
+        }
+        if (!sgp4::batch::use_kernel(*kernel)) {
+            PyErr_Format(PyExc_ValueError, "this processor cannot run the '%s' kernel", name);
+            return nullptr;
+        }
+        Py_RETURN_NONE;
+    });
+}
+
 int exec_module(PyObject*) {
-    return guarded<int>(-1, [] { return init_names() && fetch_predictor_type() ? 0 : -1; });
+    return guarded<int>(-1, [] {
+        sgp4::batch::active_kernel();  // the kernel is chosen here, once
+        return init_names() && fetch_predictor_type() ? 0 : -1;
+    });
 }
 
 PyMethodDef functions[] = {
@@ -222,6 +250,12 @@ PyMethodDef functions[] = {
     {"propagate_many_ticks", &propagate_many_ticks, METH_VARARGS,
      "propagate_many_ticks(predictors, ticks, numerator, denominator, positions, velocities, errors, /)\n--\n\n"
      "Propagate a tuple of predictors to one time in ticks of numerator/denominator ns since 1970."},
+    {"kernel", &kernel, METH_NOARGS,
+     "kernel()\n--\n\n"
+     "The propagation kernel in use: 'avx512', 'avx2' or 'scalar'."},
+    {"use_kernel", &use_kernel, METH_VARARGS,
+     "use_kernel(name, /)\n--\n\n"
+     "Make the named kernel ('avx512', 'avx2' or 'scalar') the one in use."},
     {nullptr, nullptr, 0, nullptr},
 };
 

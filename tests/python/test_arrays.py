@@ -212,6 +212,7 @@ def test_vector_kernel_is_the_one_used():
     assert not np.array_equal(batched.positions, scalar.positions)
 
 
+@pytest.mark.skipif("ORBWEAVE_BATCH" in os.environ, reason="the suite itself runs under ORBWEAVE_BATCH")
 @pytest.mark.parametrize("setting, chosen", [("scalar", "scalar"), ("avx9", NATIVE_KERNEL), ("", NATIVE_KERNEL)])
 def test_environment_variable_chooses_the_kernel_at_import(setting, chosen):
     code = "from orbweave import _arrays; print(_arrays.kernel())"

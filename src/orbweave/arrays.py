@@ -105,16 +105,17 @@ def _ticks(values: _typing.Any) -> tuple[_typing.Any, int, int]:
     return values.view(np.int64), numerator, _TICKS_PER_NANO.get(unit, 1)
 
 
-def _outputs(count: int) -> tuple[bytearray, bytearray, bytearray]:
-    return bytearray(24 * count), bytearray(24 * count), bytearray(4 * count)
+def _outputs(count: int) -> bytearray:
+    """The buffer the core fills: positions, then velocities, then error codes."""
+    return bytearray(52 * count)
 
 
-def _states(buffers: tuple[bytearray, bytearray, bytearray]) -> States:
+def _states(buffer: bytearray) -> States:
     np = _numpy()
-    positions, velocities, errors = buffers
-    return States(np.frombuffer(positions, dtype=np.float64).reshape(-1, 3),
-                  np.frombuffer(velocities, dtype=np.float64).reshape(-1, 3),
-                  np.frombuffer(errors, dtype=np.int32))
+    count = len(buffer) // 52
+    return States(np.frombuffer(buffer, dtype=np.float64, count=3 * count).reshape(-1, 3),
+                  np.frombuffer(buffer, dtype=np.float64, count=3 * count, offset=24 * count).reshape(-1, 3),
+                  np.frombuffer(buffer, dtype=np.int32, count=count, offset=48 * count))
 
 
 def propagate(predictor: Predictor, times: npt.ArrayLike) -> States:
@@ -126,17 +127,17 @@ def propagate(predictor: Predictor, times: npt.ArrayLike) -> States:
     values = np.asarray(times)
     if values.ndim != 1:
         raise ValueError(f"times must be a 1-D array, not {values.ndim}-D")
-    buffers = _outputs(len(values))
+    buffer = _outputs(len(values))
     kind = values.dtype.kind
     if kind == "M":
         ticks, numerator, denominator = _ticks(values)
-        _arrays.propagate_ticks(predictor, ticks.tobytes(), numerator, denominator, *buffers)
+        _arrays.propagate_ticks(predictor, ticks.tobytes(), numerator, denominator, buffer)
     elif kind in "fiu":
         seconds = values.astype(np.float64)
-        _arrays.propagate_seconds(predictor, seconds.tobytes(), *buffers)
+        _arrays.propagate_seconds(predictor, seconds.tobytes(), buffer)
     else:
         raise TypeError(f"times must be datetime64 or float seconds since the epoch, not {values.dtype}")
-    return _states(buffers)
+    return _states(buffer)
 
 
 def propagate_many(predictors: _typing.Iterable[Predictor],
@@ -145,13 +146,13 @@ def propagate_many(predictors: _typing.Iterable[Predictor],
     (NaT gives error code 8 for every sample). Sample i is predictor i."""
     np = _numpy()
     satellites = tuple(predictors)
-    buffers = _outputs(len(satellites))
+    buffer = _outputs(len(satellites))
     if isinstance(time, _dt.datetime):
-        _arrays.propagate_many(satellites, time, *buffers)
-        return _states(buffers)
+        _arrays.propagate_many(satellites, time, buffer)
+        return _states(buffer)
     value = np.asarray(time)
     if value.dtype.kind != "M" or value.ndim != 0:
         raise TypeError(f"time must be an aware datetime or one datetime64, not {type(time).__name__}")
     ticks, numerator, denominator = _ticks(value.reshape(1))
-    _arrays.propagate_many_ticks(satellites, int(ticks[0]), numerator, denominator, *buffers)
-    return _states(buffers)
+    _arrays.propagate_many_ticks(satellites, int(ticks[0]), numerator, denominator, buffer)
+    return _states(buffer)

@@ -178,21 +178,21 @@ def test_wrong_item_is_named():
 
 
 def out(n):
-    return bytearray(24 * n), bytearray(24 * n), bytearray(4 * n)
+    return bytearray(52 * n)
 
 
 @pytest.mark.parametrize("call, error", [
-    (lambda: _arrays.propagate_seconds(ISS, bytes(8), bytearray(16), bytearray(24), bytearray(4)), ValueError),
-    (lambda: _arrays.propagate_seconds(ISS, bytes(8), bytes(24), bytearray(24), bytearray(4)), TypeError),
-    (lambda: _arrays.propagate_seconds(ISS, bytes(8), *out(1)[:2], bytearray(8)), ValueError),
-    (lambda: _arrays.propagate_seconds(ISS, bytes(7), *out(1)), ValueError),
-    (lambda: _arrays.propagate_seconds(ISS, bytearray(8), *out(1)), TypeError),
-    (lambda: _arrays.propagate_ticks(ISS, bytes(8), 0, 1, *out(1)), ValueError),
-    (lambda: _arrays.propagate_ticks(ISS, bytes(8), 1, -5, *out(1)), ValueError),
-    (lambda: _arrays.propagate_ticks(ISS, bytes(8), 2**64, 1, *out(1)), OverflowError),
-    (lambda: _arrays.propagate_many([ISS], utc(2020, 1, 1), *out(1)), TypeError),
-    (lambda: _arrays.propagate_many((ISS,), utc(2020, 1, 1), *out(2)), ValueError),
-    (lambda: _arrays.propagate_many_ticks((ISS,), 0, 1, 0, *out(1)), ValueError),
+    (lambda: _arrays.propagate_seconds(ISS, bytes(8), bytearray(51)), ValueError),
+    (lambda: _arrays.propagate_seconds(ISS, bytes(8), bytearray(53)), ValueError),
+    (lambda: _arrays.propagate_seconds(ISS, bytes(8), bytes(52)), TypeError),
+    (lambda: _arrays.propagate_seconds(ISS, bytes(7), out(1)), ValueError),
+    (lambda: _arrays.propagate_seconds(ISS, bytearray(8), out(1)), TypeError),
+    (lambda: _arrays.propagate_ticks(ISS, bytes(8), 0, 1, out(1)), ValueError),
+    (lambda: _arrays.propagate_ticks(ISS, bytes(8), 1, -5, out(1)), ValueError),
+    (lambda: _arrays.propagate_ticks(ISS, bytes(8), 2**64, 1, out(1)), OverflowError),
+    (lambda: _arrays.propagate_many([ISS], utc(2020, 1, 1), out(1)), TypeError),
+    (lambda: _arrays.propagate_many((ISS,), utc(2020, 1, 1), out(2)), ValueError),
+    (lambda: _arrays.propagate_many_ticks((ISS,), 0, 1, 0, out(1)), ValueError),
     (lambda: _arrays.propagate_ticks(ISS, bytes(8), 1, 1), TypeError),
 ])
 def test_buffers_are_checked_before_use(call, error):

@@ -55,8 +55,12 @@ struct LaneOutputs {
 
 // The one routine that propagates arrays: lane i is `satellites[i]` (or the only
 // satellite, for every lane) at `minutes[i]` since its epoch. A NaN time is
-// `InvalidTime`. Results equal Predictor::propagate's bit for bit. Buffers whose
-// sizes do not fit the lanes are an internal fault.
+// `InvalidTime`. Near-earth lanes go to the batched kernel in use
+// (sgp4::batch::active_kernel()), whose states agree with Predictor::propagate's
+// to within a micrometre and a micrometre per second with the same error codes;
+// the other lanes, and all of them under Kernel::Scalar, equal
+// Predictor::propagate's bit for bit. Buffers whose sizes do not fit the lanes
+// are an internal fault.
 void propagate_lanes(std::span<const Predictor* const> satellites, std::span<const double> minutes,
                      LaneOutputs out);
 

@@ -4,8 +4,19 @@
 ``propagate_many(predictors, time)`` propagates many satellites to one time (the
 snapshot of a catalogue). Both return ``States``: TEME positions ``(N, 3)`` in
 metres, velocities ``(N, 3)`` in metres per second, and an error code per sample.
-The C++ core fills the arrays in one call; every sample equals what
-``Predictor.propagate`` gives for the same instant, bit for bit.
+The C++ core fills the arrays in one call.
+
+Near-earth samples (orbital periods under 225 minutes) are propagated several at a
+time by a vector kernel for the widest instruction set the processor has (AVX-512,
+else AVX2), chosen once at import. Each such sample agrees with what
+``Predictor.propagate`` gives for the same instant to within a micrometre in every
+position component and a micrometre per second in every velocity component (the
+difference is rounding: about 0.02 micrometres at most as measured), and has the
+same error code. Deep-space samples, samples near one of the propagator's error
+conditions, and every sample on a processor without AVX2 equal
+``Predictor.propagate`` bit for bit. Setting the environment variable
+``ORBWEAVE_BATCH=scalar`` before the import makes every sample bit for bit
+(``avx2`` caps the choice at AVX2).
 
 Times are taken as the predictor takes them: whole milliseconds since the element
 set's epoch, truncated toward zero, so every time inside one such millisecond gives
@@ -94,16 +105,17 @@ def _ticks(values: _typing.Any) -> tuple[_typing.Any, int, int]:
     return values.view(np.int64), numerator, _TICKS_PER_NANO.get(unit, 1)
 
 
-def _outputs(count: int) -> tuple[bytearray, bytearray, bytearray]:
-    return bytearray(24 * count), bytearray(24 * count), bytearray(4 * count)
+def _outputs(count: int) -> bytearray:
+    """The buffer the core fills: positions, then velocities, then error codes."""
+    return bytearray(52 * count)
 
 
-def _states(buffers: tuple[bytearray, bytearray, bytearray]) -> States:
+def _states(buffer: bytearray) -> States:
     np = _numpy()
-    positions, velocities, errors = buffers
-    return States(np.frombuffer(positions, dtype=np.float64).reshape(-1, 3),
-                  np.frombuffer(velocities, dtype=np.float64).reshape(-1, 3),
-                  np.frombuffer(errors, dtype=np.int32))
+    count = len(buffer) // 52
+    return States(np.frombuffer(buffer, dtype=np.float64, count=3 * count).reshape(-1, 3),
+                  np.frombuffer(buffer, dtype=np.float64, count=3 * count, offset=24 * count).reshape(-1, 3),
+                  np.frombuffer(buffer, dtype=np.int32, count=count, offset=48 * count))
 
 
 def propagate(predictor: Predictor, times: npt.ArrayLike) -> States:
@@ -115,17 +127,17 @@ def propagate(predictor: Predictor, times: npt.ArrayLike) -> States:
     values = np.asarray(times)
     if values.ndim != 1:
         raise ValueError(f"times must be a 1-D array, not {values.ndim}-D")
-    buffers = _outputs(len(values))
+    buffer = _outputs(len(values))
     kind = values.dtype.kind
     if kind == "M":
         ticks, numerator, denominator = _ticks(values)
-        _arrays.propagate_ticks(predictor, ticks.tobytes(), numerator, denominator, *buffers)
+        _arrays.propagate_ticks(predictor, ticks.tobytes(), numerator, denominator, buffer)
     elif kind in "fiu":
         seconds = values.astype(np.float64)
-        _arrays.propagate_seconds(predictor, seconds.tobytes(), *buffers)
+        _arrays.propagate_seconds(predictor, seconds.tobytes(), buffer)
     else:
         raise TypeError(f"times must be datetime64 or float seconds since the epoch, not {values.dtype}")
-    return _states(buffers)
+    return _states(buffer)
 
 
 def propagate_many(predictors: _typing.Iterable[Predictor],
@@ -134,13 +146,13 @@ def propagate_many(predictors: _typing.Iterable[Predictor],
     (NaT gives error code 8 for every sample). Sample i is predictor i."""
     np = _numpy()
     satellites = tuple(predictors)
-    buffers = _outputs(len(satellites))
+    buffer = _outputs(len(satellites))
     if isinstance(time, _dt.datetime):
-        _arrays.propagate_many(satellites, time, *buffers)
-        return _states(buffers)
+        _arrays.propagate_many(satellites, time, buffer)
+        return _states(buffer)
     value = np.asarray(time)
     if value.dtype.kind != "M" or value.ndim != 0:
         raise TypeError(f"time must be an aware datetime or one datetime64, not {type(time).__name__}")
     ticks, numerator, denominator = _ticks(value.reshape(1))
-    _arrays.propagate_many_ticks(satellites, int(ticks[0]), numerator, denominator, *buffers)
-    return _states(buffers)
+    _arrays.propagate_many_ticks(satellites, int(ticks[0]), numerator, denominator, buffer)
+    return _states(buffer)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fixtures.hpp"
+#include "sgp4/batch/batch.hpp"
 #include "util/panic.hpp"
 
 namespace orbweave {
@@ -33,6 +34,12 @@ TEST(StateArrays, TicksGiveTheMinutesOfTheInstant) {
     const Instant epoch_1970 = Instant::unix_epoch() + Duration::seconds(5);
     EXPECT_EQ(minutes_since_epoch(4'999'000'000'001LL, {1, 1000}, epoch_1970), 0.0);
     EXPECT_EQ(minutes_since_epoch(4'998'999'999'999LL, {1, 1000}, epoch_1970), -1.0 / 60000.0);
+    // An epoch in a leap second: the second counts between it and any later time.
+    const Instant leap = *Instant::from_civil(2016, 12, 31, 23, 59, 59, 1'500'000'000);
+    for (const int64_t ns : {-2'000'000'000LL, 0LL, 400'000'000LL, 3'000'000'000LL}) {
+        const Instant t = *Instant::from_civil(2017, 1, 1, 0, 0, 0, 0) + Duration::nanoseconds(ns);
+        EXPECT_EQ(minutes_since_epoch(unix_nanos(t), {1, 1}, leap), time::minutes_since(t, leap)) << ns;
+    }
 }
 
 TEST(StateArrays, UnusableTimesAreNaN) {
@@ -45,6 +52,9 @@ TEST(StateArrays, UnusableTimesAreNaN) {
 }
 
 TEST(StateArrays, LanesEqualPropagateAndRecordFailures) {
+    // The scalar engine's lanes, bit for bit (the batched kernels have their own test).
+    const sgp4::batch::Kernel kernel = sgp4::batch::active_kernel();
+    ASSERT_TRUE(sgp4::batch::use_kernel(sgp4::batch::Kernel::Scalar));
     const std::vector<const Predictor*> one{&kIss};
     const std::vector<double> minutes{0.0, 90.0, NAN, -1440.0};
     std::vector<double> positions(12), velocities(12);
@@ -58,6 +68,7 @@ TEST(StateArrays, LanesEqualPropagateAndRecordFailures) {
 
     std::vector<double> short_positions(3);
     EXPECT_THROW(propagate_lanes(one, minutes, {short_positions, velocities, errors}), Panic);
+    sgp4::batch::use_kernel(kernel);
 }
 
 }  // namespace

@@ -612,8 +612,8 @@ def iterator_ops() -> Iterator[Op]:
              alarm_interrupts)
 
 
-def lane_buffers(lanes: int) -> tuple[bytearray, bytearray, bytearray]:
-    return bytearray(24 * lanes), bytearray(24 * lanes), bytearray(4 * lanes)
+def lane_buffer(lanes: int) -> bytearray:
+    return bytearray(52 * lanes)
 
 
 # Three times as datetime64 ticks (one NaT), as seconds since the epoch (one NaN).
@@ -623,36 +623,41 @@ SECONDS = struct.pack("=3d", 0.0, math.nan, 86_400.0 * 60)
 
 def array_ops() -> Iterator[Op]:
     """Every function of orbweave._arrays, with its failing and refused inputs."""
-    out = lane_buffers
+    out = lane_buffer
     cases: dict[str, list[tuple[str, Callable[[], Any], Optional[type]]]] = {
         "propagate_ticks": [
-            ("ns", lambda: _arrays.propagate_ticks(P, TICKS, 1, 1, *out(3)), None),
-            ("ps, decaying", lambda: _arrays.propagate_ticks(DECAYING, TICKS, 1, 1000, *out(3)), None),
-            ("not a predictor", lambda: _arrays.propagate_ticks(EPOCH, TICKS, 1, 1, *out(3)), TypeError),
-            ("ticks not bytes", lambda: _arrays.propagate_ticks(P, bytearray(TICKS), 1, 1, *out(3)), TypeError),
-            ("ragged ticks", lambda: _arrays.propagate_ticks(P, TICKS[:-1], 1, 1, *out(3)), ValueError),
-            ("unit below 1", lambda: _arrays.propagate_ticks(P, TICKS, 1, 0, *out(3)), ValueError),
-            ("unit overflow", lambda: _arrays.propagate_ticks(P, TICKS, 2 ** 64, 1, *out(3)), OverflowError),
-            ("short output", lambda: _arrays.propagate_ticks(P, TICKS, 1, 1, *out(2)), ValueError),
+            ("ns", lambda: _arrays.propagate_ticks(P, TICKS, 1, 1, out(3)), None),
+            ("ps, decaying", lambda: _arrays.propagate_ticks(DECAYING, TICKS, 1, 1000, out(3)), None),
+            ("not a predictor", lambda: _arrays.propagate_ticks(EPOCH, TICKS, 1, 1, out(3)), TypeError),
+            ("ticks not bytes", lambda: _arrays.propagate_ticks(P, bytearray(TICKS), 1, 1, out(3)), TypeError),
+            ("ragged ticks", lambda: _arrays.propagate_ticks(P, TICKS[:-1], 1, 1, out(3)), ValueError),
+            ("unit below 1", lambda: _arrays.propagate_ticks(P, TICKS, 1, 0, out(3)), ValueError),
+            ("unit overflow", lambda: _arrays.propagate_ticks(P, TICKS, 2 ** 64, 1, out(3)), OverflowError),
+            ("short output", lambda: _arrays.propagate_ticks(P, TICKS, 1, 1, out(2)), ValueError),
             ("missing arguments", lambda: _arrays.propagate_ticks(P, TICKS), TypeError),
         ],
         "propagate_seconds": [
-            ("decaying", lambda: _arrays.propagate_seconds(DECAYING, SECONDS, *out(3)), None),
-            ("output not bytearray", lambda: _arrays.propagate_seconds(P, SECONDS, bytes(72), *out(3)[1:]),
-             TypeError),
-            ("short errors", lambda: _arrays.propagate_seconds(P, SECONDS, *out(3)[:2], bytearray(8)), ValueError),
+            ("decaying", lambda: _arrays.propagate_seconds(DECAYING, SECONDS, out(3)), None),
+            ("output not bytearray", lambda: _arrays.propagate_seconds(P, SECONDS, bytes(156)), TypeError),
+            ("short output", lambda: _arrays.propagate_seconds(P, SECONDS, bytearray(155)), ValueError),
         ],
         "propagate_many": [
-            ("three", lambda: _arrays.propagate_many((P, DECAYING, P), LATE, *out(3)), None),
-            ("not a tuple", lambda: _arrays.propagate_many([P], LATE, *out(1)), TypeError),
-            ("not a predictor", lambda: _arrays.propagate_many((P, 1), LATE, *out(2)), TypeError),
-            ("naive time", lambda: _arrays.propagate_many((P,), dt.datetime(2020, 1, 1), *out(1)), TypeError),
-            ("other zone", lambda: _arrays.propagate_many((P,), LATE.astimezone(Utc2()), *out(1)), ValueError),
+            ("three", lambda: _arrays.propagate_many((P, DECAYING, P), LATE, out(3)), None),
+            ("not a tuple", lambda: _arrays.propagate_many([P], LATE, out(1)), TypeError),
+            ("not a predictor", lambda: _arrays.propagate_many((P, 1), LATE, out(2)), TypeError),
+            ("naive time", lambda: _arrays.propagate_many((P,), dt.datetime(2020, 1, 1), out(1)), TypeError),
+            ("other zone", lambda: _arrays.propagate_many((P,), LATE.astimezone(Utc2()), out(1)), ValueError),
         ],
         "propagate_many_ticks": [
-            ("three", lambda: _arrays.propagate_many_ticks((P, DECAYING, P), 0, 10 ** 9, 1, *out(3)), None),
-            ("NaT", lambda: _arrays.propagate_many_ticks((P,), -2 ** 63, 1, 1, *out(1)), None),
-            ("unit below 1", lambda: _arrays.propagate_many_ticks((P,), 0, 0, 1, *out(1)), ValueError),
+            ("three", lambda: _arrays.propagate_many_ticks((P, DECAYING, P), 0, 10 ** 9, 1, out(3)), None),
+            ("NaT", lambda: _arrays.propagate_many_ticks((P,), -2 ** 63, 1, 1, out(1)), None),
+            ("unit below 1", lambda: _arrays.propagate_many_ticks((P,), 0, 0, 1, out(1)), ValueError),
+        ],
+        "kernel": [("name", _arrays.kernel, None)],
+        "use_kernel": [
+            ("the one in use", lambda: _arrays.use_kernel(_arrays.kernel()), None),
+            ("unknown", lambda: _arrays.use_kernel("avx9"), ValueError),
+            ("not a string", lambda: _arrays.use_kernel(3), TypeError),
         ],
     }
     for name, runs in cases.items():

@@ -1,6 +1,8 @@
 // The extension module orbweave._arrays: propagation of many (satellite, time)
-// lanes in one call, into bytearrays that orbweave.arrays creates with exact sizes
-// and then views as NumPy arrays. It reads the predictors of orbweave._orbweave,
+// lanes in one call, into one bytearray that orbweave.arrays creates with the
+// exact size and then views as three NumPy arrays. (One buffer rather than three:
+// glibc's malloc hands a single large block back for reuse, where two equal ones
+// are returned to the system on every call and fault in afresh.) It reads the predictors of orbweave._orbweave,
 // whose Predictor type it fetches at import, and adds no name to that module.
 //
 // Every buffer is checked for its exact type and size before anything is read or
@@ -21,6 +23,7 @@
 #include "binding/support/errors.hpp"
 #include "binding/support/ref.hpp"
 #include "core/state_arrays.hpp"
+#include "sgp4/batch/batch.hpp"
 
 namespace orbweave::py {
 
@@ -64,26 +67,6 @@ bool input_bytes(PyObject* object, const char* argument, size_t element_size, st
     return true;
 }
 
-// A bytearray of exactly `count` elements of T, as a span over its storage.
-template <class T>
-bool output_span(PyObject* object, const char* argument, size_t count, std::span<T>& out) {
-    if (!PyByteArray_CheckExact(object)) return wrong_buffer_type(object, argument, "bytearray");
-    const auto size = static_cast<size_t>(PyByteArray_Size(object));
-    if (size != count * sizeof(T)) {
-        PyErr_Format(PyExc_ValueError, "'%s' holds %zu bytes, not %zu", argument, size, count * sizeof(T));
-        return false;
-    }
-    if (count == 0) {
-        out = {};
-        return true;
-    }
-    char* data = PyByteArray_AsString(object);
-    if (reinterpret_cast<uintptr_t>(data) % alignof(T) != 0)
-        return raise(PyExc_ValueError, std::string("'") + argument + "' is not aligned for its elements");
-    out = {reinterpret_cast<T*>(data), count};
-    return true;
-}
-
 template <class T>
 T element(std::span<const char> bytes, size_t index) {
     T value;
@@ -91,10 +74,29 @@ T element(std::span<const char> bytes, size_t index) {
     return value;
 }
 
-bool lane_outputs(PyObject* positions, PyObject* velocities, PyObject* errors, size_t lanes, LaneOutputs& out) {
-    return output_span(positions, "positions", 3 * lanes, out.positions) &&
-           output_span(velocities, "velocities", 3 * lanes, out.velocities) &&
-           output_span(errors, "errors", lanes, out.errors);
+// The lanes' outputs in one bytearray of exactly the lanes' size: three position
+// doubles per lane, then three velocity doubles per lane, then an int32 error
+// code per lane.
+bool lane_outputs(PyObject* out, size_t lanes, LaneOutputs& result) {
+    if (!PyByteArray_CheckExact(out)) return wrong_buffer_type(out, "out", "bytearray");
+    const auto size = static_cast<size_t>(PyByteArray_Size(out));
+    const size_t expected = lanes * (6 * sizeof(double) + sizeof(int32_t));
+    if (size != expected) {
+        PyErr_Format(PyExc_ValueError, "'out' holds %zu bytes, not %zu", size, expected);
+        return false;
+    }
+    if (lanes == 0) {
+        result = {};
+        return true;
+    }
+    char* data = PyByteArray_AsString(out);
+    if (reinterpret_cast<uintptr_t>(data) % alignof(double) != 0)
+        return raise(PyExc_ValueError, "'out' is not aligned for doubles");
+    double* states = reinterpret_cast<double*>(data);
+    result.positions = {states, 3 * lanes};
+    result.velocities = {states + 3 * lanes, 3 * lanes};
+    result.errors = {reinterpret_cast<int32_t*>(states + 6 * lanes), lanes};
+    return true;
 }
 
 bool tick_unit(long long numerator, long long denominator, TickUnit& out) {
@@ -121,22 +123,21 @@ bool predictors_of(PyObject* tuple, std::vector<const Predictor*>& out) {
     return true;
 }
 
-// Propagates the lanes of one satellite or of many into the output bytearrays.
+// Propagates the lanes of one satellite or of many into the output bytearray.
 PyObject* run_lanes(const std::vector<const Predictor*>& satellites, const std::vector<double>& minutes,
-                    PyObject* positions, PyObject* velocities, PyObject* errors) {
-    LaneOutputs out;
-    if (!lane_outputs(positions, velocities, errors, minutes.size(), out)) return nullptr;
-    propagate_lanes(satellites, minutes, out);
+                    PyObject* out) {
+    LaneOutputs outputs;
+    if (!lane_outputs(out, minutes.size(), outputs)) return nullptr;
+    propagate_lanes(satellites, minutes, outputs);
     Py_RETURN_NONE;
 }
 
-// propagate_ticks(predictor, ticks, numerator, denominator, positions, velocities, errors)
+// propagate_ticks(predictor, ticks, numerator, denominator, out)
 PyObject* propagate_ticks(PyObject*, PyObject* args) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-        PyObject *object, *ticks, *positions, *velocities, *errors;
+        PyObject *object, *ticks, *out;
         long long numerator, denominator;
-        if (!PyArg_ParseTuple(args, "OOLLOOO:propagate_ticks", &object, &ticks, &numerator, &denominator,
-                              &positions, &velocities, &errors))
+        if (!PyArg_ParseTuple(args, "OOLLO:propagate_ticks", &object, &ticks, &numerator, &denominator, &out))
             return nullptr;
         const Predictor* predictor = predictor_of(object);
         std::span<const char> bytes;
@@ -147,31 +148,31 @@ PyObject* propagate_ticks(PyObject*, PyObject* args) {
         std::vector<double> minutes(bytes.size() / sizeof(int64_t));
         for (size_t i = 0; i < minutes.size(); ++i)
             minutes[i] = minutes_since_epoch(element<int64_t>(bytes, i), unit, predictor->epoch());
-        return run_lanes({predictor}, minutes, positions, velocities, errors);
+        return run_lanes({predictor}, minutes, out);
     });
 }
 
-// propagate_seconds(predictor, seconds, positions, velocities, errors)
+// propagate_seconds(predictor, seconds, out)
 PyObject* propagate_seconds(PyObject*, PyObject* args) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-        PyObject *object, *seconds, *positions, *velocities, *errors;
-        if (!PyArg_ParseTuple(args, "OOOOO:propagate_seconds", &object, &seconds, &positions, &velocities, &errors))
+        PyObject *object, *seconds, *out;
+        if (!PyArg_ParseTuple(args, "OOO:propagate_seconds", &object, &seconds, &out))
             return nullptr;
         const Predictor* predictor = predictor_of(object);
         std::span<const char> bytes;
         if (!predictor || !input_bytes(seconds, "seconds", sizeof(double), bytes)) return nullptr;
         std::vector<double> minutes(bytes.size() / sizeof(double));
         for (size_t i = 0; i < minutes.size(); ++i) minutes[i] = minutes_since_epoch(element<double>(bytes, i));
-        return run_lanes({predictor}, minutes, positions, velocities, errors);
+        return run_lanes({predictor}, minutes, out);
     });
 }
 
-// propagate_many(predictors, time, positions, velocities, errors): `time` an aware
+// propagate_many(predictors, time, out): `time` an aware
 // UTC datetime.
 PyObject* propagate_many(PyObject*, PyObject* args) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-        PyObject *tuple, *when, *positions, *velocities, *errors;
-        if (!PyArg_ParseTuple(args, "OOOOO:propagate_many", &tuple, &when, &positions, &velocities, &errors))
+        PyObject *tuple, *when, *out;
+        if (!PyArg_ParseTuple(args, "OOO:propagate_many", &tuple, &when, &out))
             return nullptr;
         std::vector<const Predictor*> satellites;
         if (!predictors_of(tuple, satellites)) return nullptr;
@@ -182,18 +183,17 @@ PyObject* propagate_many(PyObject*, PyObject* args) {
         }
         std::vector<double> minutes(satellites.size());
         for (size_t i = 0; i < minutes.size(); ++i) minutes[i] = time::minutes_since(t, satellites[i]->epoch());
-        return run_lanes(satellites, minutes, positions, velocities, errors);
+        return run_lanes(satellites, minutes, out);
     });
 }
 
-// propagate_many_ticks(predictors, ticks, numerator, denominator, positions, velocities, errors):
+// propagate_many_ticks(predictors, ticks, numerator, denominator, out):
 // one time in ticks for every predictor.
 PyObject* propagate_many_ticks(PyObject*, PyObject* args) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-        PyObject *tuple, *positions, *velocities, *errors;
+        PyObject *tuple, *out;
         long long ticks, numerator, denominator;
-        if (!PyArg_ParseTuple(args, "OLLLOOO:propagate_many_ticks", &tuple, &ticks, &numerator, &denominator,
-                              &positions, &velocities, &errors))
+        if (!PyArg_ParseTuple(args, "OLLLO:propagate_many_ticks", &tuple, &ticks, &numerator, &denominator, &out))
             return nullptr;
         std::vector<const Predictor*> satellites;
         TickUnit unit;
@@ -201,27 +201,60 @@ PyObject* propagate_many_ticks(PyObject*, PyObject* args) {
         std::vector<double> minutes(satellites.size());
         for (size_t i = 0; i < minutes.size(); ++i)
             minutes[i] = minutes_since_epoch(ticks, unit, satellites[i]->epoch());
-        return run_lanes(satellites, minutes, positions, velocities, errors);
+        return run_lanes(satellites, minutes, out);
+    });
+}
+
+// kernel(): the name of the propagation kernel in use.
+PyObject* kernel(PyObject*, PyObject*) {
+    const std::string_view name = sgp4::batch::kernel_name(sgp4::batch::active_kernel());
+    return PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size()));
+}
+
+// use_kernel(name): makes the named kernel the one in use.
+PyObject* use_kernel(PyObject*, PyObject* args) {
+    return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+        const char* name;
+        if (!PyArg_ParseTuple(args, "s:use_kernel", &name)) return nullptr;
+        const auto kernel = sgp4::batch::kernel_named(name);
+        if (!kernel) {
+            PyErr_Format(PyExc_ValueError, "no kernel named '%s': 'scalar', 'avx2' or 'avx512'", name);
+            return nullptr;
+        }
+        if (!sgp4::batch::use_kernel(*kernel)) {
+            PyErr_Format(PyExc_ValueError, "this processor cannot run the '%s' kernel", name);
+            return nullptr;
+        }
+        Py_RETURN_NONE;
     });
 }
 
 int exec_module(PyObject*) {
-    return guarded<int>(-1, [] { return init_names() && fetch_predictor_type() ? 0 : -1; });
+    return guarded<int>(-1, [] {
+        sgp4::batch::active_kernel();  // the kernel is chosen here, once
+        return init_names() && fetch_predictor_type() ? 0 : -1;
+    });
 }
 
 PyMethodDef functions[] = {
     {"propagate_ticks", &propagate_ticks, METH_VARARGS,
-     "propagate_ticks(predictor, ticks, numerator, denominator, positions, velocities, errors, /)\n--\n\n"
+     "propagate_ticks(predictor, ticks, numerator, denominator, out, /)\n--\n\n"
      "Propagate one predictor to int64 times in ticks of numerator/denominator ns since 1970."},
     {"propagate_seconds", &propagate_seconds, METH_VARARGS,
-     "propagate_seconds(predictor, seconds, positions, velocities, errors, /)\n--\n\n"
+     "propagate_seconds(predictor, seconds, out, /)\n--\n\n"
      "Propagate one predictor to float64 seconds since its epoch."},
     {"propagate_many", &propagate_many, METH_VARARGS,
-     "propagate_many(predictors, time, positions, velocities, errors, /)\n--\n\n"
+     "propagate_many(predictors, time, out, /)\n--\n\n"
      "Propagate a tuple of predictors to one aware UTC datetime."},
     {"propagate_many_ticks", &propagate_many_ticks, METH_VARARGS,
-     "propagate_many_ticks(predictors, ticks, numerator, denominator, positions, velocities, errors, /)\n--\n\n"
+     "propagate_many_ticks(predictors, ticks, numerator, denominator, out, /)\n--\n\n"
      "Propagate a tuple of predictors to one time in ticks of numerator/denominator ns since 1970."},
+    {"kernel", &kernel, METH_NOARGS,
+     "kernel()\n--\n\n"
+     "The propagation kernel in use: 'avx512', 'avx2' or 'scalar'."},
+    {"use_kernel", &use_kernel, METH_VARARGS,
+     "use_kernel(name, /)\n--\n\n"
+     "Make the named kernel ('avx512', 'avx2' or 'scalar') the one in use."},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -97,7 +97,7 @@ def _ticks(values: _typing.Any) -> tuple[_typing.Any, int, int]:
         limit = _CALENDAR_LIMITS[unit] // count
         raw = values.view(np.int64)
         far = (raw > limit) | (raw < -limit)
-        values = np.where(far, np.datetime64("NaT"), values).astype("datetime64[D]")
+        values = np.where(far, np.datetime64("NaT", unit), values).astype("datetime64[D]")
         unit, count = "D", 1
     numerator = _NANOS_PER_TICK.get(unit, 1) * count
     if numerator > _INT64_MAX:

@@ -22,6 +22,7 @@ import dataclasses
 import datetime as dt
 import json
 import math
+import multiprocessing
 import os
 import re
 from typing import Any, Callable, Generic, Iterator, NamedTuple, Optional, Sequence, TypeVar, Union, cast
@@ -375,8 +376,19 @@ def run_iter(task: Task[Result], satellites: Sequence[Any], *, executor: Optiona
     if executor is not None:
         yield from _in_order(task, satellites, executor, size, progress)
         return
-    with futures.ProcessPoolExecutor(os.cpu_count()) as pool:
+    with process_pool() as pool:
         yield from _in_order(task, satellites, pool, size, progress)
+
+
+def process_pool(workers: Optional[int] = None,
+                 initializer: Optional[Callable[[], None]] = None) -> futures.ProcessPoolExecutor:
+    """A local pool of `workers` processes (default: one per core). Where the platform
+    has it, workers start from a fork server, a clean process, rather than as forks of
+    this one, which is unsafe once this process runs threads (a progress bar, a Dask
+    client)."""
+    methods = multiprocessing.get_all_start_methods()
+    context = multiprocessing.get_context("forkserver" if "forkserver" in methods else None)
+    return futures.ProcessPoolExecutor(workers or os.cpu_count(), mp_context=context, initializer=initializer)
 
 
 def _in_order(task: Task[Result], satellites: list[Any], executor: futures.Executor, size: int,

@@ -23,7 +23,7 @@ MOLNIYA = Predictor(Elements(
     mean_motion_dot=0.00000099, drag_term=0.00011873))
 DECAYING = Predictor(Elements(**{**ISS_FIELDS, "drag_term": 0.5, "mean_motion_dot": 0.01}))
 OVERFLOWING = Predictor(Elements(**{**ISS_FIELDS, "drag_term": 1e308}))
-NAT = np.datetime64("NaT")
+NAT = np.datetime64("NaT", "ns")
 CODES = {"(before adding third-body perturbations)": 1, "(after adding third-body perturbations)": 3,
          "semi-latus rectum": 4, "is not finite": 7}
 

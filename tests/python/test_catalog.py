@@ -1,6 +1,5 @@
 """Catalogue runs: readers of multi-satellite inputs, and searches over many satellites
 and sites that give the same records on every executor as a plain loop."""
-import concurrent.futures as futures
 import datetime as dt
 import json
 
@@ -55,7 +54,7 @@ def dask_executor():
 
 @pytest.mark.parametrize("executor", ["default", "processes", "serial", "dask"])
 def test_passes_are_the_plain_loop_on_every_executor(executor, request):
-    chosen = {"default": lambda: None, "processes": lambda: futures.ProcessPoolExecutor(2),
+    chosen = {"default": lambda: None, "processes": lambda: catalog.process_pool(2),
               "serial": catalog.SerialExecutor, "dask": lambda: request.getfixturevalue("dask_executor")}[executor]()
     elements = satellites()
     seen = []
@@ -72,7 +71,7 @@ def test_eclipses_and_area_windows_match_the_single_searches():
     elements = satellites()[:2]
     area = orbweave.Circle((40.0, -75.0), 10.0)
     eclipses = catalog.eclipses(elements, DAY, executor=catalog.SerialExecutor())
-    areas = catalog.area_windows(elements, [area], DAY, executor=futures.ProcessPoolExecutor(2),
+    areas = catalog.area_windows(elements, [area], DAY, executor=catalog.process_pool(2),
                                  max_off_nadir_deg=30.0)
     for index, item in enumerate(elements):
         predictor = orbweave.Predictor(item)

@@ -170,7 +170,7 @@ def _executor(jobs: int) -> Iterator[futures.Executor]:
     if jobs == 1:
         yield catalog.SerialExecutor()
         return
-    pool = futures.ProcessPoolExecutor(jobs, initializer=_start_worker)
+    pool = catalog.process_pool(jobs, initializer=_start_worker)
     try:
         yield pool
     except BaseException:

@@ -25,7 +25,7 @@ import math
 import multiprocessing
 import os
 import re
-from typing import Any, Callable, Generic, Iterator, NamedTuple, Optional, Sequence, TypeVar, Union, cast
+from typing import Any, Callable, Generic, Iterable, Iterator, NamedTuple, Optional, Sequence, TypeVar, Union, cast
 
 import orbweave
 
@@ -214,6 +214,24 @@ def is_search_error(error: BaseException) -> bool:
     return isinstance(error, (RuntimeError, ValueError, OverflowError)) or type(error).__name__ == "PanicException"
 
 
+Found = TypeVar("Found")
+
+
+def kept_until_failure(search: Callable[[], Iterable[Found]], failure: Callable[[BaseException], Result],
+                       record: Callable[[Found], Result]) -> list[Result]:
+    """The records of what `search()` finds and, when it fails, the record `failure`
+    makes of its error after them; an interrupt is raised on."""
+    records: list[Result] = []
+    try:
+        for item in search():
+            records.append(record(item))
+    except BaseException as error:
+        if not is_search_error(error):
+            raise
+        records.append(failure(error))
+    return records
+
+
 def satellite_name(elements: orbweave.Elements) -> str:
     return (elements.object_name or "").strip() or f"NORAD {elements.norad_id}"
 
@@ -252,41 +270,36 @@ class _Search:
     it travels to any worker."""
     kind: str
     targets: Optional[Sequence[Any]]
-    start: dt.datetime
-    end: dt.datetime
+    interval: orbweave.Interval
     arguments: tuple[Any, ...]
     knobs: dict[str, Any]
 
     def windows(self, predictor: orbweave.Predictor, target: Any) -> Iterator[Any]:
-        interval = orbweave.Interval(self.start, self.end)
         if self.kind == "passes":
-            return predictor.transits_iter(target, interval, *self.arguments, **self.knobs)
+            return predictor.transits_iter(target, self.interval, *self.arguments, **self.knobs)
         if self.kind == "eclipses":
-            return (w for w in predictor.illumination_iter(interval, **self.knobs)
+            return (w for w in predictor.illumination_iter(self.interval, **self.knobs)
                     if w.state == orbweave.IlluminationState.Eclipse)
-        return predictor.aoi_iter(target, interval, *self.arguments, **self.knobs)
+        return predictor.aoi_iter(target, self.interval, *self.arguments, **self.knobs)
 
     def __call__(self, index: int, satellite: Satellite) -> list[Record]:
         elements = _elements(satellite)
         name = satellite_name(elements) if elements else f"satellite {index}"
         norad_id = elements.norad_id if elements else 0
+
+        def failed(site: Optional[int]) -> Callable[[BaseException], Record]:
+            return lambda error: Failure(name, norad_id, index, site, type(error).__name__, str(error))
+
+        (built,) = kept_until_failure(lambda: [_predictor(satellite)], failed(None), lambda predictor: predictor)
+        if not isinstance(built, orbweave.Predictor):
+            return [built]  # its failure
+        predictor: orbweave.Predictor = built
         records: list[Record] = []
         targets: Sequence[Any] = [None] if self.targets is None else self.targets
-        try:
-            predictor = _predictor(satellite)
-        except BaseException as error:
-            if not is_search_error(error):
-                raise
-            return [Failure(name, norad_id, index, None, type(error).__name__, str(error))]
-        for number, target in enumerate(targets):
+        for number, target in enumerate(targets):  # each search runs at once, inside its turn of the loop
             site = None if self.targets is None else number
-            try:
-                for window in self.windows(predictor, target):
-                    records.append(Window(name, norad_id, index, site, window.start, window.end))
-            except BaseException as error:
-                if not is_search_error(error):
-                    raise
-                records.append(Failure(name, norad_id, index, site, type(error).__name__, str(error)))
+            records += kept_until_failure(lambda: self.windows(predictor, target), failed(site),
+                                          lambda w: Window(name, norad_id, index, site, w.start, w.end))
         return records
 
 
@@ -413,8 +426,8 @@ def _in_order(task: Task[Result], satellites: list[Any], executor: futures.Execu
             future.cancel()
 
 
-def _span(interval: orbweave.IntervalRange) -> tuple[dt.datetime, dt.datetime]:
-    return interval.start, interval.end
+def _interval(interval: orbweave.IntervalRange) -> orbweave.Interval:
+    return orbweave.Interval(interval.start, interval.end)
 
 
 def passes(satellites: Sequence[Satellite], sites: Sequence[orbweave.GeodeticPoint],
@@ -426,7 +439,7 @@ def passes(satellites: Sequence[Satellite], sites: Sequence[orbweave.GeodeticPoi
     `knobs` are the keyword arguments of `Predictor.transits_iter`. Without an
     `executor` the work runs on a local process pool with one worker per core;
     `progress(done, total)` is called with the number of satellites finished."""
-    search = _Search("passes", list(sites), *_span(interval), (float(min_elevation_deg),), knobs)
+    search = _Search("passes", list(sites), _interval(interval), (float(min_elevation_deg),), knobs)
     return list(run_iter(search, satellites, executor=executor, chunksize=chunksize, progress=progress))
 
 
@@ -436,7 +449,7 @@ def eclipses(satellites: Sequence[Satellite], interval: orbweave.IntervalRange, 
     """The eclipse windows of every satellite (records without a site).
 
     `knobs` are the keyword arguments of `Predictor.illumination_iter`."""
-    search = _Search("eclipses", None, *_span(interval), (), knobs)
+    search = _Search("eclipses", None, _interval(interval), (), knobs)
     return list(run_iter(search, satellites, executor=executor, chunksize=chunksize, progress=progress))
 
 
@@ -449,5 +462,5 @@ def area_windows(satellites: Sequence[Satellite], areas: Sequence[orbweave.Area]
 
     `knobs` are the keyword arguments of `Predictor.aoi_iter` (`max_off_nadir_deg`,
     `coverage`, ...)."""
-    search = _Search("areas", list(areas), *_span(interval), (), knobs)
+    search = _Search("areas", list(areas), _interval(interval), (), knobs)
     return list(run_iter(search, satellites, executor=executor, chunksize=chunksize, progress=progress))

@@ -7,7 +7,7 @@ import pytest
 
 import orbweave
 from orbweave import catalog
-from conftest import ISS_OMM, ISS_TLE, UTC
+from conftest import ISS_FIELDS, ISS_OMM, ISS_TLE, UTC
 
 START = dt.datetime(2020, 7, 12, 2, tzinfo=UTC)
 DAY = orbweave.Interval(START, START + dt.timedelta(days=1))
@@ -123,3 +123,9 @@ def test_omm_reader_skips_bad_records_with_their_names():
     records = [ISS_OMM, dict(ISS_OMM, OBJECT_NAME="NO MOTION", MEAN_MOTION="fast"), ISS_OMM]
     assert len(catalog.read_omm(json.dumps(records), skip_bad=True, bad=bad)) == 2
     assert [(b.position, b.name) for b in bad] == [("record 2", "NO MOTION")]
+
+
+def test_a_satellite_that_cannot_fly_is_one_failure_without_a_site():
+    unflyable = orbweave.Elements(**{**ISS_FIELDS, "right_ascension": float("nan")})
+    (failure,) = catalog.passes([unflyable], SITES, DAY, 10.0, executor=catalog.SerialExecutor())
+    assert (failure.satellite, failure.site, failure.error) == ("NORAD 25544", None, "ValueError")

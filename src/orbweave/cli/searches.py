@@ -142,17 +142,13 @@ class Task(Protocol):
 
 
 def _collected(satellite: Satellite, search: Callable[[Note], Iterable[Found]]) -> list[Found]:
-    """Everything one satellite's search finds, with its notes and, when it fails, the
-    failure after what it found until then."""
-    found: list[Found] = []
-    try:
-        for item in search(lambda text: found.append(Message(text))):
-            found.append(item)
-    except BaseException as error:  # noqa: B036 (the interrupts are raised again)
-        if not catalog.is_search_error(error):
-            raise
-        found.append(Message(f"{satellite.name}: {error}", failed=True))
-    return found
+    """Everything one satellite's search finds, its notes after it and, when it fails,
+    the failure after what it found until then."""
+    notes: list[Found] = []
+    found = catalog.kept_until_failure(lambda: search(lambda text: notes.append(Message(text))),
+                                       lambda error: Message(f"{satellite.name}: {error}", failed=True),
+                                       lambda item: item)
+    return found + notes
 
 
 @dataclasses.dataclass(frozen=True)
